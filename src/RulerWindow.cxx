@@ -1,0 +1,230 @@
+// RulerWindow: placement, painting and the key and mouse bindings of a ruler.
+// See LICENSE file for copyright and license details.
+#include "RulerWindow.h"
+
+#include <FL/Fl.H>
+#include <FL/fl_draw.H>
+#include <cstdio>
+#include <cstdlib>
+
+// Drag state, shared by all rulers: a press on one ruler ends a drag begun on another.
+static bool G_dragging = false;
+static int G_drag_dx = 0; // window x minus pointer x at the left press
+static int G_drag_dy = 0; // window y minus pointer y at the left press
+
+RulerWindow::RulerWindow(int X, int Y, int W, int H, int horizontal, int reversed)
+  : Fl_Double_Window(X, Y, W, H) {
+  Construct(horizontal, reversed);
+}
+
+RulerWindow::RulerWindow(int W, int H, int horizontal, int reversed)
+  : Fl_Double_Window(W, H) {
+  Construct(horizontal, reversed);
+}
+
+// Show the new ruler at full length against the screen edge through the pointer.
+void RulerWindow::Construct(int horizontal, int reversed) {
+  end(); // a copy made later must not become a child of this ruler
+  resizable(this);
+  border(0);
+  show();
+  horiz_len = Fl::w(); // copies too start at full length
+  vert_len = Fl::h();
+  SetOrientation(horizontal);
+  this->reversed = reversed;
+  redraw();
+}
+
+// Turn the ruler and place it at (x, y), or against the screen edge through the pointer.
+void RulerWindow::SetOrientation(int horizontal, int x, int y) {
+  this->horizontal = horizontal;
+  if (horizontal)
+    resize(x == -1 ? 0 : x, y == -1 ? Fl::event_y_root() : y, horiz_len, HORIZ_THICKNESS);
+  else
+    resize(x == -1 ? Fl::event_x_root() : x, y == -1 ? 0 : y, VERT_THICKNESS, vert_len);
+  redraw();
+}
+
+// FLTK's drawing functions, for painting a ruler on screen.
+class FltkPen : public RulerPen {
+public:
+  void Color(Fl_Color c) override { fl_color(c); }
+  void Rectf(int x, int y, int w, int h) override { fl_rectf(x, y, w, h); }
+  void Font(Fl_Font face, Fl_Fontsize size) override { fl_font(face, size); }
+  void Line(int x, int y, int x1, int y1) override { fl_line(x, y, x1, y1); }
+  double Width(const char *text) override { return fl_width(text); }
+  int Height() override { return fl_height(); }
+  void Text(const char *text, int x, int y) override { fl_draw(text, x, y); }
+};
+
+// Paint the whole ruler afresh from its size, orientation and direction.
+void RulerWindow::draw() {
+  FltkPen pen;
+  Paint(pen, w(), h(), horizontal, reversed);
+}
+
+// Draw text centred on (cx, cy).
+static void CentredText(RulerPen &pen, const char *text, int cx, int cy) {
+  int tw = static_cast<int>(pen.Width(text));
+  int fh = pen.Height();
+  pen.Text(text, cx - tw / 2, cy + fh / 2 - 1);
+}
+
+void RulerWindow::Paint(RulerPen &pen, int w, int h, int horizontal, int reversed) {
+  pen.Color(RULER_COLOR);
+  pen.Rectf(0, 0, w, h);
+  pen.Color(FL_BLACK);
+  pen.Font(FL_HELVETICA, 8);
+
+  const int len = horizontal ? w : h;
+  const int thick = horizontal ? h : w;
+  // Reversing mirrors both axes, so a reversed ruler's zero is on its last pixel, L - 1.
+  auto line = [&](int x, int y, int x1, int y1) {
+    if (reversed)
+      pen.Line(w - 1 - x, h - 1 - y, w - 1 - x1, h - 1 - y1);
+    else
+      pen.Line(x, y, x1, y1);
+  };
+  auto label = [&](const char *text, int along, int across) {
+    if (horizontal)
+      CentredText(pen, text, along, across);
+    else
+      CentredText(pen, text, across, along);
+  };
+
+  char text[80];
+  for (int d = 0; d <= len; d += 2) {
+    const int t = d % 50 == 0 ? 20 : d % 10 == 0 ? 10 : 5;
+    if (horizontal) {
+      line(d, 0, d, t);
+      line(d, h - 1 - t, d, h - 1);
+    } else {
+      line(0, d, t, d);
+      line(w - 1 - t, d, w - 1, d);
+    }
+    const int along = reversed ? len - 1 - d : d;
+    if (d % 50 == 0) {
+      snprintf(text, sizeof text, "%d", d);
+      label(text, along, (thick - 1) / 2);
+    } else if (d % 10 == 0) {
+      snprintf(text, sizeof text, "%d", d % 100 / 10);
+      label(text, along, 15);
+      label(text, along, thick - 17); // 16 in from the far edge
+    }
+  }
+}
+
+int RulerWindow::Grown(int len, int limit) {
+  int grown = len * 10 / 9;
+  return grown > limit ? limit : grown;
+}
+
+int RulerWindow::Shrunk(int len) {
+  // 167 is the smallest length whose nine tenths is still at least MIN_LEN
+  return len < 167 ? MIN_LEN : len * 9 / 10;
+}
+
+// Use every key and button press, bound or not, so that FLTK tries no shortcut with it.
+int RulerWindow::handle(int event) {
+  int ret = Fl_Double_Window::handle(event);
+  switch (event) {
+    case FL_PUSH:
+    case FL_KEYDOWN:
+      G_dragging = false;
+      Bind(Fl::event_key());
+      return 1;
+    case FL_RELEASE:
+      G_dragging = false;
+      return 1;
+    case FL_DRAG:
+      if (G_dragging) {
+        resize(Fl::event_x_root() + G_drag_dx, Fl::event_y_root() + G_drag_dy, w(), h());
+        redraw();
+      }
+      return 1;
+  }
+  return ret;
+}
+
+// Act on a key or button press.
+void RulerWindow::Bind(int key) {
+  switch (key) {
+    case '+': // lengthen by a ninth, up to the screen
+    case '=':
+    case FL_KP + '+':
+      SetLength(Grown(horizontal ? horiz_len : vert_len, horizontal ? Fl::w() : Fl::h()));
+      break;
+    case '-': // shorten by a tenth, down to MIN_LEN
+    case FL_KP + '-':
+      SetLength(Shrunk(horizontal ? horiz_len : vert_len));
+      break;
+    case FL_Left: // against an edge through the pointer; the arrow points at the zero
+    case FL_Right:
+      horizontal = 1;
+      resize(0, Fl::event_y_root(), horiz_len, HORIZ_THICKNESS);
+      reversed = key == FL_Right;
+      redraw();
+      break;
+    case FL_Up:
+    case FL_Down:
+      horizontal = 0;
+      resize(Fl::event_x_root(), 0, VERT_THICKNESS, vert_len);
+      reversed = key == FL_Down;
+      redraw();
+      break;
+    case 'c': // copy through the pointer, at full length
+    case 'C':
+    case FL_Button + FL_MIDDLE_MOUSE:
+      new RulerWindow(Fl::event_x_root(), Fl::event_y_root(), 1, 1, horizontal, reversed);
+      break;
+    case FL_Button + FL_LEFT_MOUSE: // reverse or turn on repeated clicks, then drag
+      LeftPress();
+      break;
+    case FL_Escape: // close this ruler
+      hide();
+      break;
+    case 'w': // Ctrl+W, Ctrl+X: close this ruler
+    case 'x':
+      if (Fl::event_state() & FL_CTRL)
+        hide();
+      break;
+    case 'q': // quit every ruler, whatever the modifiers
+      exit(1);
+  }
+}
+
+// A left press: the click action its place in a run of clicks calls for, then a drag anchor.
+void RulerWindow::LeftPress() {
+  switch (Fl::event_clicks()) {
+    case 1: // double click
+    case 3:
+      reversed ^= 1;
+      redraw();
+      break;
+    case 2: // triple click: turn, zero at the start
+      SetOrientation(!horizontal);
+      reversed = 0;
+      redraw();
+      break;
+    case 4: // fifth click: turn back, zero at the far end
+      SetOrientation(!horizontal);
+      reversed = 1;
+      redraw();
+      break;
+  }
+  // read after the click action, so that a turned ruler is dragged from its new place
+  G_drag_dx = x() - Fl::event_x_root();
+  G_drag_dy = y() - Fl::event_y_root();
+  G_dragging = true;
+}
+
+// Give the ruler a new length in its present orientation, in place.
+void RulerWindow::SetLength(int len) {
+  if (horizontal) {
+    horiz_len = len;
+    resize(x(), y(), len, HORIZ_THICKNESS);
+  } else {
+    vert_len = len;
+    resize(x(), y(), VERT_THICKNESS, len);
+  }
+}

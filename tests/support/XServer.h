@@ -1,0 +1,113 @@
+// Test support: a private Xvfb for each test, input sent as a user's hands would send it (XTEST),
+// and what the server shows read back (windows, geometry, pixels); plus runs of the real binary.
+// See LICENSE file for copyright and license details.
+#ifndef PIXTAPE_TESTS_XSERVER_H
+#define PIXTAPE_TESTS_XSERVER_H
+
+#include <X11/Xlib.h>
+#include <functional>
+#include <ostream>
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+struct Geometry {
+  int x, y, w, h;
+  bool operator==(const Geometry &o) const { return x == o.x && y == o.y && w == o.w && h == o.h; }
+};
+std::ostream &operator<<(std::ostream &os, const Geometry &g);
+
+// Polls pred every few milliseconds until it holds or timeout_ms have passed; returns the last
+// answer. Tests wait for what the server shows, never for a fixed time.
+bool WaitFor(const std::function<bool()> &pred, int timeout_ms = 5000);
+
+const unsigned long ORANGE = 0xffb63f; // a ruler's background as the server stores it
+const unsigned long BLACK = 0x000000;
+
+class XServer {
+public:
+  explicit XServer(int width = 1280, int height = 800);
+  ~XServer();
+  XServer(const XServer &) = delete;
+  XServer &operator=(const XServer &) = delete;
+
+  Display *display() const { return dpy_; }
+  const std::string &name() const { return name_; } // ":N", for DISPLAY
+  pid_t pid() const { return pid_; }
+  int width() const { return width_; }
+  int height() const { return height_; }
+
+  // Viewable top-level windows larger than 1x1, bottom to top.
+  std::vector<Window> Windows() const;
+  // Waits until exactly n such windows are shown; returns them.
+  std::vector<Window> WaitForWindows(size_t n, int timeout_ms = 5000) const;
+  Geometry GeometryOf(Window w) const;
+  bool WaitForGeometry(Window w, const Geometry &g, int timeout_ms = 5000) const;
+  long PidOf(Window w) const; // _NET_WM_PID, or -1
+  // The pixel at a root position as 0xRRGGBB.
+  unsigned long Pixel(int x, int y) const;
+  // A snapshot of a root rectangle; pixels read as 0xRRGGBB.
+  struct Image {
+    int x0, y0, w, h;
+    std::vector<unsigned long> px;
+    unsigned long at(int x, int y) const { return px[(y - y0) * w + (x - x0)]; }
+  };
+  Image Grab(int x, int y, int w, int h) const;
+  // Waits until the window's top-left pixel region shows ruler paint.
+  bool WaitPainted(Window w, int timeout_ms = 5000) const;
+
+  void MoveTo(int x, int y) const;
+  void Button(unsigned button, bool down) const;
+  void Click(unsigned button) const;
+  // Presses and releases sym with the modifier keys mods held.
+  void Key(unsigned long sym, const std::vector<unsigned long> &mods = {}) const;
+  void KeyCodeTap(int keycode, const std::vector<unsigned long> &mods = {}) const;
+  // Gives w the keyboard focus, and waits until the server has given it.
+  void Focus(Window w) const;
+  // Maps an unused keycode to sym alone, so that sym arrives unshifted (a real '+', say).
+  int SpareKeyCode(unsigned long sym) const;
+  bool NumLockOn() const;
+  void Sync() const { XSync(dpy_, False); }
+
+private:
+  pid_t pid_ = -1;
+  Display *dpy_ = nullptr;
+  std::string name_;
+  int width_, height_;
+};
+
+// One run of the real pixtape binary. The test process is made a child subreaper, so the detached
+// ruler process becomes its child and its exit status can be read.
+class PixtapeRun {
+public:
+  // Starts pixtape with args on server (or with no DISPLAY when server is null, or with display
+  // as DISPLAY when it is given) and waits until the launching process has ended.
+  PixtapeRun(const XServer *server, const std::vector<std::string> &args = {},
+             const char *display = nullptr);
+  ~PixtapeRun();
+
+  int launcher_status() const { return launcher_status_; } // exit status, 128+N for a signal
+  int launcher_ms() const { return launcher_ms_; }         // how long the shell waited
+  std::string Stderr() const;
+  std::string Stdout() const;
+
+  // Waits until the first ruler is shown; from then on the ruler process is the one it names.
+  Window FirstRuler(int timeout_ms = 5000);
+  pid_t ruler_pid() const { return ruler_; }
+  // Waits for the ruler process to end; its status as launcher_status(), -1 on time-out.
+  int WaitExit(int timeout_ms = 5000);
+  bool Running();
+
+private:
+  const XServer *server_;
+  pid_t launcher_ = -1;
+  pid_t ruler_ = -1;
+  int launcher_status_ = -1;
+  int launcher_ms_ = -1;
+  int exit_status_ = -1;
+  std::string err_path_, out_path_;
+};
+
+int StatusOf(int wait_status);
+
+#endif

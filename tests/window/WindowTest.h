@@ -1,0 +1,56 @@
+// Test support: real RulerWindows in this process, shown on a private Xvfb.
+// See LICENSE file for copyright and license details.
+#ifndef PIXTAPE_TESTS_WINDOWTEST_H
+#define PIXTAPE_TESTS_WINDOWTEST_H
+
+#include <gtest/gtest.h> // before Xlib, whose macros clash with it
+
+#include "RulerWindow.h"
+#include "XServer.h"
+
+#include <FL/Fl.H>
+#include <FL/x.H>
+#include <X11/Xutil.h>
+#include <cstdlib>
+#include <memory>
+
+class WindowTest : public ::testing::Test {
+protected:
+  // FLTK opens one display for the life of the process, so the server lives as long.
+  static void SetUpTestSuite() {
+    if (!server) {
+      server = new XServer(1280, 800);
+      setenv("DISPLAY", server->name().c_str(), 1);
+      setenv("FLTK_SCALING_FACTOR", "1", 1);
+    }
+  }
+  void TearDown() override {
+    for (auto &r : rulers)
+      r->hide();
+    rulers.clear();
+    Fl::check();
+    server->WaitForWindows(0);
+  }
+  // Sets the pointer position FLTK recorded at the last event, which placement reads.
+  static void PointerAt(int x, int y) {
+    Fl::e_x_root = x;
+    Fl::e_y_root = y;
+  }
+  RulerWindow *Ruler(int X, int Y, int W, int H, int horizontal, int reversed) {
+    rulers.emplace_back(new RulerWindow(X, Y, W, H, horizontal, reversed));
+    return rulers.back().get();
+  }
+  // What the server shows for the ruler, once FLTK has sent it everything.
+  Geometry OnScreen(RulerWindow *r) {
+    Fl::flush();
+    Window w = fl_xid(r);
+    Geometry want{r->x(), r->y(), r->w(), r->h()};
+    server->WaitForGeometry(w, want);
+    return server->GeometryOf(w);
+  }
+
+  static XServer *server;
+  std::vector<std::unique_ptr<RulerWindow>> rulers;
+};
+
+#endif
