@@ -49,6 +49,20 @@ protected:
     return server->GeometryOf(w);
   }
 
+  // Lets FLTK paint the ruler and waits until the server shows it painted at its geometry.
+  XServer::Image Painted(RulerWindow *r) {
+    Window w = fl_xid(r);
+    Geometry want{r->x(), r->y(), r->w(), r->h()};
+    Fl::flush(); // paints what waits for no expose, so no earlier painting is mistaken for it
+    XSync(fl_display, False);
+    bool ok = WaitFor([&] {
+      Fl::check();
+      return server->GeometryOf(w) == want && server->WaitPainted(w, 0);
+    });
+    EXPECT_TRUE(ok) << "ruler not painted at " << want;
+    return server->Grab(want.x, want.y, want.w, want.h);
+  }
+
   static XServer *server;
   std::vector<std::unique_ptr<RulerWindow>> rulers;
 };

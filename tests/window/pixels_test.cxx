@@ -1,0 +1,128 @@
+// What a painted ruler looks like on a real X server: exact marks, labels where they belong.
+// Glyph shapes depend on the fonts installed, so labels are checked only as dark pixels in boxes.
+// See LICENSE file for copyright and license details.
+#include "WindowTest.h"
+
+#include <functional>
+
+using Pixels = WindowTest;
+
+namespace {
+
+// A ruler's pixels seen along its length: p(along, across) with along 0 at the window's left or
+// top, across 0 at its top or left edge.
+struct RulerView {
+  const XServer::Image &img;
+  int horizontal;
+  int len() const { return horizontal ? img.w : img.h; }
+  int thick() const { return horizontal ? img.h : img.w; }
+  unsigned long p(int along, int across) const {
+    return horizontal ? img.px[across * img.w + along] : img.px[along * img.w + across];
+  }
+};
+
+int MarkLength(int d) {
+  return d % 50 == 0 ? 20 : d % 10 == 0 ? 10 : 5;
+}
+
+// Checks every mark and every gap between marks, on both long edges.
+void ExpectMarks(const RulerView &v, int reversed) {
+  const int len = v.len(), last = v.thick() - 1;
+  int faults = 0;
+  for (int a = 0; a < len && faults < 10; a++) {
+    const int d = reversed ? len - 1 - a : a;
+    if (d % 2) {
+      for (int c = 0; c <= 9; c++) { // no label reaches this near an edge
+        if (v.p(a, c) != ORANGE || v.p(a, last - c) != ORANGE) {
+          ADD_FAILURE() << "not background between marks at along " << a << ", across " << c;
+          faults++;
+          break;
+        }
+      }
+      continue;
+    }
+    const int t = MarkLength(d);
+    for (int c = 0; c <= t; c++) {
+      if (v.p(a, c) != BLACK || v.p(a, last - c) != BLACK) {
+        ADD_FAILURE() << "mark of " << d << " (length " << t << ") broken at along " << a << ", "
+                      << c << " in from an edge";
+        faults++;
+        break;
+      }
+    }
+    if (v.p(a, t + 1) != ORANGE || v.p(a, last - t - 1) != ORANGE) {
+      ADD_FAILURE() << "mark of " << d << " longer than " << t << " at along " << a;
+      faults++;
+    }
+  }
+}
+
+int DarkIn(const RulerView &v, int a0, int a1, int c0, int c1) {
+  int dark = 0;
+  for (int a = a0; a <= a1; a++)
+    for (int c = c0; c <= c1; c++)
+      dark += a >= 0 && a < v.len() && v.p(a, c) != ORANGE;
+  return dark;
+}
+
+// Numbers on the middle line at every 50, tens digits by both edges at the other tens, and
+// nothing in the label rows between them.
+void ExpectLabels(const RulerView &v, int reversed) {
+  const int t = v.thick(), mid = (t - 1) / 2;
+  for (int d = 10; d < v.len() - 12; d += 10) {
+    const int a = reversed ? v.len() - 1 - d : d;
+    if (d % 50 == 0) {
+      EXPECT_GT(DarkIn(v, a - 10, a + 10, mid - 3, mid + 3), 0) << "no number at " << d;
+    } else {
+      EXPECT_GT(DarkIn(v, a - 3, a + 3, 12, 18), 0) << "no near digit at " << d;
+      EXPECT_GT(DarkIn(v, a - 3, a + 3, t - 21, t - 15), 0) << "no far digit at " << d;
+    }
+    if (d % 50 >= 10 && d % 50 <= 30) { // the gap after a digit, before the next label
+      const int g = reversed ? a - 5 : a + 5;
+      EXPECT_EQ(DarkIn(v, g - 1, g + 1, 11, t - 12), 0) << "stray ink after " << d;
+    }
+  }
+}
+
+} // namespace
+
+TEST_F(Pixels, HorizontalRulerInBothDirections) {
+  PointerAt(0, 100);
+  RulerWindow *r = Ruler(0, 100, 1, 1, 1, 0);
+  for (int reversed : {0, 1}) {
+    r->reversed = reversed;
+    r->redraw();
+    XServer::Image img = Painted(r);
+    ASSERT_EQ(img.w, 1280);
+    RulerView v{img, 1};
+    ExpectMarks(v, reversed);
+    ExpectLabels(v, reversed);
+  }
+}
+
+TEST_F(Pixels, VerticalRulerInBothDirections) {
+  PointerAt(300, 0);
+  RulerWindow *r = Ruler(300, 0, 1, 1, 0, 1);
+  for (int reversed : {1, 0}) {
+    r->reversed = reversed;
+    r->redraw();
+    XServer::Image img = Painted(r);
+    ASSERT_EQ(img.h, 800);
+    ASSERT_EQ(img.w, 67);
+    RulerView v{img, 0};
+    ExpectMarks(v, reversed);
+    ExpectLabels(v, reversed);
+  }
+}
+
+TEST_F(Pixels, OddLengthsPutTheLastMarkOnTheLastPixel) {
+  PointerAt(0, 200);
+  RulerWindow *r = Ruler(0, 200, 1, 1, 1, 1);
+  r->resize(0, 200, 301, HORIZ_THICKNESS);
+  XServer::Image img = Painted(r);
+  RulerView v{img, 1};
+  ExpectMarks(v, 1);
+  EXPECT_EQ(img.at(0, 200), BLACK);   // distance 300, reversed, lies on column 0
+  EXPECT_EQ(img.at(300, 200), BLACK); // distance 0 on the last column
+  EXPECT_EQ(img.at(300, 220), BLACK); // its 20 px mark
+}
