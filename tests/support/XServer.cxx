@@ -55,6 +55,7 @@ XServer::XServer(int width, int height)
     throw std::runtime_error("pipe");
   pid_ = fork();
   if (pid_ == 0) {
+    prctl(PR_SET_PDEATHSIG, SIGTERM); // a crashed or exiting test takes its server with it
     int null = open("/dev/null", O_RDWR);
     dup2(null, 0);
     dup2(null, 1);
