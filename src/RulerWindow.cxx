@@ -134,16 +134,23 @@ int RulerWindow::handle(int event) {
       Bind(Fl::event_key());
       return 1;
     case FL_RELEASE:
+      // FLTK 1.3 can hold back the last motion of a fast drag; the release is where it ended
+      if (G_dragging)
+        FollowPointer();
       G_dragging = false;
       return 1;
     case FL_DRAG:
-      if (G_dragging) {
-        resize(Fl::event_x_root() + G_drag_dx, Fl::event_y_root() + G_drag_dy, w(), h());
-        redraw();
-      }
+      if (G_dragging)
+        FollowPointer();
       return 1;
   }
   return ret;
+}
+
+// Move the ruler so that the point grabbed at the left press is under the pointer.
+void RulerWindow::FollowPointer() {
+  resize(Fl::event_x_root() + G_drag_dx, Fl::event_y_root() + G_drag_dy, w(), h());
+  redraw();
 }
 
 // Act on a key or button press.

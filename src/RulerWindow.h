@@ -55,6 +55,7 @@ private:
   void Construct(int horizontal, int reversed);
   void Bind(int key);
   void LeftPress();
+  void FollowPointer();
   void SetLength(int len);
 };
 

@@ -83,13 +83,44 @@ XServer::XServer(int width, int height)
 }
 
 XServer::~XServer() {
-  if (dpy_)
+  Kill();
+}
+
+void XServer::Kill() {
+  if (dpy_) // first, or Xlib ends this process when the server goes
     XCloseDisplay(dpy_);
+  dpy_ = nullptr;
   if (pid_ > 0) {
-    kill(pid_, SIGTERM);
+    kill(pid_, SIGKILL);
     waitpid(pid_, nullptr, 0);
+    pid_ = -1;
   }
 }
+
+size_t XServer::TopLevelCount() const {
+  Window root, parent, *children = nullptr;
+  unsigned n = 0;
+  XQueryTree(dpy_, DefaultRootWindow(dpy_), &root, &parent, &children, &n);
+  if (children)
+    XFree(children);
+  return n;
+}
+
+long ResidentBytes(pid_t pid) {
+  std::ifstream in("/proc/" + std::to_string(pid) + "/status");
+  for (std::string line; std::getline(in, line);)
+    if (line.rfind("VmRSS:", 0) == 0)
+      return std::stol(line.substr(6)) * 1024;
+  return -1;
+}
+
+long long CpuNanoseconds(pid_t pid) {
+  std::ifstream in("/proc/" + std::to_string(pid) + "/schedstat");
+  long long ns = -1;
+  in >> ns;
+  return ns;
+}
+
 
 std::vector<Window> XServer::Windows() const {
   std::vector<Window> shown;
@@ -251,7 +282,7 @@ int StatusOf(int ws) {
 }
 
 PixtapeRun::PixtapeRun(const XServer *server, const std::vector<std::string> &args,
-                       const char *display)
+                       const char *display, const std::vector<std::string> &wrapper)
   : server_(server) {
   prctl(PR_SET_CHILD_SUBREAPER, 1);
   char err_tmpl[] = "/tmp/pixtape-stderr-XXXXXX", out_tmpl[] = "/tmp/pixtape-stdout-XXXXXX";
@@ -276,11 +307,14 @@ PixtapeRun::PixtapeRun(const XServer *server, const std::vector<std::string> &ar
     dup2(null, 0);
     dup2(out, 1); // the detached process keeps these: files, not pipes to wait on
     dup2(err, 2);
-    std::vector<char *> argv{const_cast<char *>(PIXTAPE_BINARY)};
+    std::vector<char *> argv;
+    for (const std::string &w : wrapper)
+      argv.push_back(const_cast<char *>(w.c_str()));
+    argv.push_back(const_cast<char *>(PIXTAPE_BINARY));
     for (const std::string &a : args)
       argv.push_back(const_cast<char *>(a.c_str()));
     argv.push_back(nullptr);
-    execv(PIXTAPE_BINARY, argv.data());
+    execvp(argv[0], argv.data());
     _exit(127);
   }
   close(err);

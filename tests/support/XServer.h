@@ -68,6 +68,11 @@ public:
   int SpareKeyCode(unsigned long sym) const;
   bool NumLockOn() const;
   void Sync() const { XSync(dpy_, False); }
+  // Ends the server at once, as a crash or a lost connection would; nothing else may be asked
+  // of this object afterwards.
+  void Kill();
+  // How many top-level windows exist, shown or not: one round trip.
+  size_t TopLevelCount() const;
 
 private:
   pid_t pid_ = -1;
@@ -82,8 +87,9 @@ class PixtapeRun {
 public:
   // Starts pixtape with args on server (or with no DISPLAY when server is null, or with display
   // as DISPLAY when it is given) and waits until the launching process has ended.
+  // wrapper, when given, runs the binary (valgrind and its options, say).
   PixtapeRun(const XServer *server, const std::vector<std::string> &args = {},
-             const char *display = nullptr);
+             const char *display = nullptr, const std::vector<std::string> &wrapper = {});
   ~PixtapeRun();
 
   int launcher_status() const { return launcher_status_; } // exit status, 128+N for a signal
@@ -109,5 +115,10 @@ private:
 };
 
 int StatusOf(int wait_status);
+
+// Resident memory of a process in bytes, from /proc.
+long ResidentBytes(pid_t pid);
+// CPU time a process has used, in nanoseconds, from /proc.
+long long CpuNanoseconds(pid_t pid);
 
 #endif
