@@ -27,7 +27,6 @@ protected:
     ASSERT_EQ(run->launcher_status(), 0);
     first = run->FirstRuler();
     ASSERT_NE(first, None);
-    ASSERT_TRUE(x.WaitPainted(first));
     x.Focus(first);
   }
 
@@ -337,6 +336,7 @@ TEST_F(Ruler, UnboundButtonsAndKeysChangeNothing) {
     x.Click(b);
   for (unsigned long k : {XK_a, XK_z, XK_space, XK_Return, XK_F1, XK_Tab, XK_0})
     x.Key(k);
+  x.Key(XK_0, {XK_Control_L}); // FLTK 1.4 would reset its scaling with this
   x.Key(XK_minus);
   EXPECT_TRUE(Becomes(first, {0, 0, 1152, 53}));
   EXPECT_TRUE(ZeroAt(first, true));

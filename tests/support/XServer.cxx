@@ -355,7 +355,7 @@ std::string PixtapeRun::Stdout() const {
 
 Window PixtapeRun::FirstRuler(int timeout_ms) {
   std::vector<Window> shown = server_->WaitForWindows(1, timeout_ms);
-  if (shown.size() != 1)
+  if (shown.size() != 1 || !server_->WaitPainted(shown[0], timeout_ms))
     return None;
   if (ruler_ < 0)
     ruler_ = server_->PidOf(shown[0]);

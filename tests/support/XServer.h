@@ -97,7 +97,8 @@ public:
   std::string Stderr() const;
   std::string Stdout() const;
 
-  // Waits until the first ruler is shown; from then on the ruler process is the one it names.
+  // Waits until the first ruler is shown and painted (None if it is not in time); from then on
+  // the ruler process is the one it names.
   Window FirstRuler(int timeout_ms = 5000);
   pid_t ruler_pid() const { return ruler_; }
   // Waits for the ruler process to end; its status as launcher_status(), -1 on time-out.

@@ -86,32 +86,21 @@ void ExpectLabels(const RulerView &v, int reversed) {
 
 } // namespace
 
-TEST_F(Pixels, HorizontalRulerInBothDirections) {
-  PointerAt(0, 100);
-  RulerWindow *r = Ruler(0, 100, 1, 1, 1, 0);
-  for (int reversed : {0, 1}) {
-    r->reversed = reversed;
-    r->redraw();
-    XServer::Image img = Painted(r);
-    ASSERT_EQ(img.w, 1280);
-    RulerView v{img, 1};
-    ExpectMarks(v, reversed);
-    ExpectLabels(v, reversed);
-  }
-}
-
-TEST_F(Pixels, VerticalRulerInBothDirections) {
-  PointerAt(300, 0);
-  RulerWindow *r = Ruler(300, 0, 1, 1, 0, 1);
-  for (int reversed : {1, 0}) {
-    r->reversed = reversed;
-    r->redraw();
-    XServer::Image img = Painted(r);
-    ASSERT_EQ(img.h, 800);
-    ASSERT_EQ(img.w, 67);
-    RulerView v{img, 0};
-    ExpectMarks(v, reversed);
-    ExpectLabels(v, reversed);
+TEST_F(Pixels, MarksAndLabelsInEitherOrientationAndDirection) {
+  for (int horizontal : {1, 0}) {
+    PointerAt(300, 100);
+    RulerWindow *r = Ruler(300, 100, 1, 1, horizontal, 0);
+    for (int reversed : {0, 1}) {
+      r->reversed = reversed;
+      r->redraw();
+      XServer::Image img = Painted(r);
+      ASSERT_EQ(img.w, horizontal ? 1280 : 67);
+      ASSERT_EQ(img.h, horizontal ? 53 : 800);
+      RulerView v{img, horizontal};
+      ExpectMarks(v, reversed);
+      ExpectLabels(v, reversed);
+    }
+    r->hide(); // out of the way of the next one
   }
 }
 
