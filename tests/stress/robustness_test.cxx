@@ -21,13 +21,13 @@ namespace {
 
 using Mods = std::vector<unsigned long>;
 
-// The seed of a random test: PIXTAPE_FUZZ_SEED replays a failing run.
-unsigned Seed(const char *test) {
+// The number a random test starts its generator from; PIXTAPE_FUZZ_SEED=N replays a failing run.
+unsigned RandomStart(const char *test) {
   const char *env = getenv("PIXTAPE_FUZZ_SEED");
-  unsigned seed = env ? static_cast<unsigned>(strtoul(env, nullptr, 10)) : std::random_device{}();
-  printf("%s: PIXTAPE_FUZZ_SEED=%u\n", test, seed);
-  ::testing::Test::RecordProperty("fuzz_seed", std::to_string(seed));
-  return seed;
+  unsigned start = env ? static_cast<unsigned>(strtoul(env, nullptr, 10)) : std::random_device{}();
+  printf("%s: PIXTAPE_FUZZ_SEED=%u\n", test, start);
+  ::testing::Test::RecordProperty("PIXTAPE_FUZZ_SEED", std::to_string(start));
+  return start;
 }
 
 // The sizes a ruler may have: the thickness of its orientation, and a length from 150 up to
@@ -41,7 +41,7 @@ unsigned Seed(const char *test) {
 }
 
 TEST(Fuzz, RandomInputNeverBreaksARuler) {
-  std::mt19937 rng(Seed("Fuzz.RandomInputNeverBreaksARuler"));
+  std::mt19937 rng(RandomStart("Fuzz.RandomInputNeverBreaksARuler"));
   auto pick = [&](int n) { return static_cast<int>(rng() % n); };
   XServer x;
   int plus = x.SpareKeyCode(XK_plus);
@@ -143,7 +143,7 @@ TEST(Fuzz, RandomInputNeverBreaksARuler) {
 }
 
 TEST(Fuzz, OnlyArgumentsBeginningWithDashHAskForHelp) {
-  std::mt19937 rng(Seed("Fuzz.OnlyArgumentsBeginningWithDashHAskForHelp"));
+  std::mt19937 rng(RandomStart("Fuzz.OnlyArgumentsBeginningWithDashHAskForHelp"));
   auto pick = [&](int n) { return static_cast<int>(rng() % n); };
   XServer x;
   PixtapeRun reference(nullptr, {"-h"});
