@@ -291,9 +291,8 @@ PixtapeRun::PixtapeRun(const XServer *server, const std::vector<std::string> &ar
     throw std::runtime_error("mkstemp");
   err_path_ = err_tmpl;
   out_path_ = out_tmpl;
-  long start = NowMs();
-  launcher_ = fork();
-  if (launcher_ == 0) {
+  pid_t launcher = fork();
+  if (launcher == 0) {
     unsetenv("WAYLAND_DISPLAY");
     setenv("FLTK_BACKEND", "x11", 1);
     setenv("FLTK_SCALING_FACTOR", "1", 1);
@@ -319,15 +318,11 @@ PixtapeRun::PixtapeRun(const XServer *server, const std::vector<std::string> &ar
   }
   close(err);
   close(out);
-  int ws;
-  WaitFor([&] { return waitpid(launcher_, &ws, WNOHANG) == launcher_; }, 10000)
-      ? (void)(launcher_status_ = StatusOf(ws))
-      : (void)(launcher_status_ = -1);
-  launcher_ms_ = static_cast<int>(NowMs() - start);
-  if (launcher_status_ == -1) // the shell is still waiting: treat it as the ruler process
-    ruler_ = launcher_;
-  else
-    launcher_ = -1;
+  int ws = 0;
+  if (WaitFor([&] { return waitpid(launcher, &ws, WNOHANG) == launcher; }, 10000))
+    launcher_status_ = StatusOf(ws);
+  else // the shell would still be waiting: it did not detach, so it is the ruler process
+    ruler_ = launcher;
 }
 
 PixtapeRun::~PixtapeRun() {

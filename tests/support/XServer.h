@@ -92,8 +92,8 @@ public:
              const char *display = nullptr, const std::vector<std::string> &wrapper = {});
   ~PixtapeRun();
 
-  int launcher_status() const { return launcher_status_; } // exit status, 128+N for a signal
-  int launcher_ms() const { return launcher_ms_; }         // how long the shell waited
+  // The launching process's exit status (128+N for signal N), -1 while it has not ended.
+  int launcher_status() const { return launcher_status_; }
   std::string Stderr() const;
   std::string Stdout() const;
 
@@ -107,10 +107,8 @@ public:
 
 private:
   const XServer *server_;
-  pid_t launcher_ = -1;
   pid_t ruler_ = -1;
   int launcher_status_ = -1;
-  int launcher_ms_ = -1;
   int exit_status_ = -1;
   std::string err_path_, out_path_;
 };
