@@ -271,8 +271,8 @@ TEST(Memcheck, AScriptedSessionHasNoInvalidAccessInPixtapesCode) {
   x.Click(1);
   ASSERT_TRUE(x.WaitForGeometry(first, {300, 0, 67, 800}, 20000));
   x.Button(1, true); // drag
-  x.MoveTo(400, 60);
-  ASSERT_TRUE(x.WaitForGeometry(first, {400, 40, 67, 800}, 20000));
+  x.MoveTo(330, 60);
+  ASSERT_TRUE(x.WaitForGeometry(first, {330, 40, 67, 800}, 20000));
   x.Button(1, false);
   x.Focus(copy);
   x.Key(XK_Escape); // close the copy
