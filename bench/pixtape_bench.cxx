@@ -105,11 +105,8 @@ static void Repaint(int n) {
                {"horizontal", 1, 7680},
                {"vertical", 0, 2160}};
   for (auto c : cases) {
+    ruler.horiz_len = ruler.vert_len = c.len;
     ruler.SetOrientation(c.horizontal, 0, 0);
-    if (c.horizontal)
-      ruler.resize(0, 0, c.len, HORIZ_THICKNESS);
-    else
-      ruler.resize(0, 0, VERT_THICKNESS, c.len);
     while (!server.WaitPainted(fl_xid(&ruler), 0))
       Fl::wait(0.01);
     MedianRepaint(&ruler, 10); // warm the font and glyph caches

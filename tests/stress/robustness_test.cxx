@@ -76,7 +76,7 @@ TEST(Fuzz, RandomInputNeverBreaksARuler) {
         events += 2;
       } else if (what < 50) { // another button; the middle one copies
         unsigned b = 2 + pick(4);
-        if (b == 2 && x.TopLevelCount() > 25)
+        if (b == 2 && x.TopLevel().size() > 25)
           b = 3;
         x.Click(b);
         events += 2;
@@ -89,7 +89,7 @@ TEST(Fuzz, RandomInputNeverBreaksARuler) {
         int k = pick(20);
         if (k < 11) {
           unsigned long key = bound[k];
-          if (key == XK_c && x.TopLevelCount() > 25)
+          if (key == XK_c && x.TopLevel().size() > 25)
             key = XK_minus;
           if ((key == XK_w || key == XK_x) && ctrl && pick(8) != 0)
             key = XK_equal; // closes now and then, not at every other key
@@ -217,12 +217,12 @@ TEST(ManyRulers, FiveHundredCopiesAppearAndCloseOneByOne) {
   x.Focus(first);
   const pid_t pid = run.ruler_pid();
   const long before = ResidentBytes(pid);
-  const size_t base = x.TopLevelCount();
+  const size_t base = x.TopLevel().size();
   const int copies = 500;
   for (int i = 1; i <= copies; i++) {
     x.MoveTo(600, 60 + i % 700);
     x.Key(XK_c);
-    ASSERT_TRUE(WaitFor([&] { return x.TopLevelCount() == base + i; })) << "copy " << i;
+    ASSERT_TRUE(WaitFor([&] { return x.TopLevel().size() == base + i; })) << "copy " << i;
   }
   std::vector<Window> shown = x.WaitForWindows(copies + 1, 10000);
   ASSERT_EQ(shown.size(), static_cast<size_t>(copies + 1));

@@ -97,13 +97,15 @@ void XServer::Kill() {
   }
 }
 
-size_t XServer::TopLevelCount() const {
+std::vector<Window> XServer::TopLevel() const {
   Window root, parent, *children = nullptr;
   unsigned n = 0;
-  XQueryTree(dpy_, DefaultRootWindow(dpy_), &root, &parent, &children, &n);
+  std::vector<Window> all;
+  if (XQueryTree(dpy_, DefaultRootWindow(dpy_), &root, &parent, &children, &n))
+    all.assign(children, children + n);
   if (children)
     XFree(children);
-  return n;
+  return all;
 }
 
 long ResidentBytes(pid_t pid) {
@@ -121,21 +123,14 @@ long long CpuNanoseconds(pid_t pid) {
   return ns;
 }
 
-
 std::vector<Window> XServer::Windows() const {
   std::vector<Window> shown;
-  Window root, parent, *children = nullptr;
-  unsigned n = 0;
-  if (!XQueryTree(dpy_, DefaultRootWindow(dpy_), &root, &parent, &children, &n))
-    return shown;
-  for (unsigned i = 0; i < n; i++) {
+  for (Window w : TopLevel()) {
     XWindowAttributes a;
-    if (XGetWindowAttributes(dpy_, children[i], &a) && a.map_state == IsViewable &&
+    if (XGetWindowAttributes(dpy_, w, &a) && a.map_state == IsViewable &&
         (a.width > 1 || a.height > 1))
-      shown.push_back(children[i]);
+      shown.push_back(w);
   }
-  if (children)
-    XFree(children);
   return shown;
 }
 

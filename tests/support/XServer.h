@@ -71,8 +71,8 @@ public:
   // Ends the server at once, as a crash or a lost connection would; nothing else may be asked
   // of this object afterwards.
   void Kill();
-  // How many top-level windows exist, shown or not: one round trip.
-  size_t TopLevelCount() const;
+  // Every top-level window, shown or not, bottom to top: one round trip.
+  std::vector<Window> TopLevel() const;
 
 private:
   pid_t pid_ = -1;
