@@ -106,6 +106,8 @@ int main(int argc, char **argv) {
     }
   }
   Fork(); // before any FLTK call: only the ruler process opens the display
+  // WM_CLASS "pixtape", "Pixtape" on every ruler, for window-manager rules and task switchers
+  Fl_Window::default_xclass("pixtape");
   RulerWindow ruler(Fl::w(), HORIZ_THICKNESS, 1, 0);
   ReportStarted();
   return Fl::run();

@@ -137,6 +137,13 @@ TEST(FirstRuler, IsABorderlessScreenWideStripAtTheTopLeft) {
   EXPECT_TRUE(size.flags & PMinSize);
   EXPECT_EQ(size.min_width, 100);
   EXPECT_EQ(size.min_height, 53);
+
+  // window-manager rules and the desktop entry's StartupWMClass find pixtape by its class
+  XClassHint cls;
+  ASSERT_TRUE(XGetClassHint(x.display(), ruler, &cls));
+  EXPECT_EQ(std::string(cls.res_name) + "/" + cls.res_class, "pixtape/Pixtape");
+  XFree(cls.res_name);
+  XFree(cls.res_class);
 }
 
 static void AskToClose(const XServer &x, Window w) {
