@@ -50,6 +50,8 @@ static int IgnoreXError(Display *, XErrorEvent *) {
 XServer::XServer(int width, int height)
   : width_(width)
   , height_(height) {
+  // Rulers shown on it, in this process or in pixtape's, get the same fonts on every machine.
+  setenv("FONTCONFIG_FILE", PIXTAPE_TEST_FONTS, 1);
   int fds[2];
   if (pipe(fds) != 0)
     throw std::runtime_error("pipe");
