@@ -1,4 +1,4 @@
-# Defines fltk::fltk for FLTK 1.3 and 1.4 alike.
+# Defines fltk::fltk and FLTK_VERSION for FLTK 1.3 and 1.4 alike.
 # See LICENSE file for copyright and license details.
 #
 # Distribution CMake packages of FLTK are unreliable (Debian 12's 1.3.8 calls dpkg-architecture,
@@ -15,6 +15,7 @@ else()
   if(FLTK_version VERSION_LESS 1.3)
     message(FATAL_ERROR "pixtape needs FLTK 1.3 or 1.4, found ${FLTK_version}")
   endif()
+  set(FLTK_VERSION ${FLTK_version}) # as find_package names it
   message(STATUS "FLTK ${FLTK_version} (${FLTK_CONFIG})")
   separate_arguments(FLTK_cxxflags UNIX_COMMAND "${FLTK_cxxflags}")
   separate_arguments(FLTK_ldflags UNIX_COMMAND "${FLTK_ldflags}")

@@ -279,7 +279,8 @@ int StatusOf(int ws) {
 }
 
 PixtapeRun::PixtapeRun(const XServer *server, const std::vector<std::string> &args,
-                       const char *display, const std::vector<std::string> &wrapper)
+                       const char *display, const std::vector<std::string> &wrapper,
+                       const std::vector<std::string> &env)
   : server_(server) {
   prctl(PR_SET_CHILD_SUBREAPER, 1);
   char err_tmpl[] = "/tmp/pixtape-stderr-XXXXXX", out_tmpl[] = "/tmp/pixtape-stdout-XXXXXX";
@@ -299,6 +300,13 @@ PixtapeRun::PixtapeRun(const XServer *server, const std::vector<std::string> &ar
       setenv("DISPLAY", server->name().c_str(), 1);
     else
       unsetenv("DISPLAY");
+    for (const std::string &e : env) {
+      size_t eq = e.find('=');
+      if (eq == std::string::npos)
+        unsetenv(e.c_str());
+      else
+        setenv(e.substr(0, eq).c_str(), e.c_str() + eq + 1, 1);
+    }
     int null = open("/dev/null", O_RDWR);
     dup2(null, 0);
     dup2(out, 1); // the detached process keeps these: files, not pipes to wait on

@@ -87,9 +87,11 @@ class PixtapeRun {
 public:
   // Starts pixtape with args on server (or with no DISPLAY when server is null, or with display
   // as DISPLAY when it is given) and waits until the launching process has ended.
-  // wrapper, when given, runs the binary (valgrind and its options, say).
+  // wrapper, when given, runs the binary (valgrind and its options, say). env changes the
+  // environment after the test defaults: "NAME=VALUE" sets NAME, "NAME" unsets it.
   PixtapeRun(const XServer *server, const std::vector<std::string> &args = {},
-             const char *display = nullptr, const std::vector<std::string> &wrapper = {});
+             const char *display = nullptr, const std::vector<std::string> &wrapper = {},
+             const std::vector<std::string> &env = {});
   ~PixtapeRun();
 
   // The launching process's exit status (128+N for signal N), -1 while it has not ended.
