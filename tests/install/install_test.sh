@@ -1,46 +1,69 @@
 #!/bin/bash
-# Installs pixtape into a scratch DESTDIR and packages it as a .deb, then checks what a user
-# gets: the files, a working binary, a clean man page, a valid desktop entry and metainfo.
+# Configures, builds and installs pixtape into a scratch DESTDIR and packages it as a .deb, as a
+# packager would, then checks what a user gets: the files, a working binary, a clean man page, a
+# valid desktop entry and metainfo, and a package that Debian's lintian accepts.
 # See LICENSE file for copyright and license details.
-# usage: install_test.sh BUILD_DIR
+# usage: install_test.sh SOURCE_DIR BUILD_DIR [CMAKE_ARGUMENT...]
 set -euo pipefail
-build=$1
+src=$1 build=$2
+shift 2
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
+contact="pixtape test suite <pixtape-tests@example.org>"
+cmake -S "$src" -B "$work/build" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF \
+  -DPIXTAPE_PACKAGE_CONTACT="$contact" "$@" >/dev/null
+cmake --build "$work/build" -j "$(nproc)" >/dev/null
+
 files="bin/pixtape
 share/applications/pixtape.desktop
+share/doc/pixtape/changelog.gz
+share/doc/pixtape/copyright
 share/icons/hicolor/scalable/apps/pixtape.svg
-share/man/man1/pixtape.1
+share/man/man1/pixtape.1.gz
 share/metainfo/pixtape.metainfo.xml"
 
-DESTDIR="$work/root" cmake --install "$build" --prefix /opt/pt >/dev/null
+DESTDIR="$work/root" cmake --install "$work/build" --prefix /opt/pt >/dev/null
 got=$(cd "$work/root/opt/pt" && find . -type f | sed 's|^\./||' | sort)
 [ "$got" = "$files" ] || fail "installed files differ:"$'\n'"$got"
 
-# the installed binary answers -h exactly as the built one does
+# the installed binary answers -h exactly as the one under test does
 "$build/pixtape" -h 2>"$work/built" && fail "built -h exited 0" || [ $? = 1 ] || fail "built -h status"
 "$work/root/opt/pt/bin/pixtape" -h 2>"$work/installed" && fail "installed -h exited 0" ||
   [ $? = 1 ] || fail "installed -h status"
 cmp -s "$work/built" "$work/installed" || fail "installed -h differs from built -h"
 
-man=$work/root/opt/pt/share/man/man1/pixtape.1
-warnings=$(groff -man -ww -z "$man" 2>&1)
+man=$work/root/opt/pt/share/man/man1/pixtape.1.gz
+warnings=$(zcat "$man" | groff -man -ww -z 2>&1)
 [ -z "$warnings" ] || fail "man page warnings: $warnings"
-grep -q '^\.TH PIXTAPE 1 "" "pixtape 1\.05"' "$man" || fail "man page not stamped with 1.05"
+zcat "$man" | grep -q '^\.TH PIXTAPE 1 "" "pixtape 1\.05"' || fail "man page not stamped with 1.05"
 
 desktop-file-validate "$work/root/opt/pt/share/applications/pixtape.desktop" ||
   fail "desktop-file-validate"
-appstreamcli validate --no-net "$work/root/opt/pt/share/metainfo/pixtape.metainfo.xml" >/dev/null ||
-  fail "appstreamcli validate"
 
-(cd "$build" && cpack -G DEB -B "$work/deb" >/dev/null) || fail "cpack -G DEB"
+# No issue at all but the missing home page (pixtape has none yet), which appstream 1.0 reports.
+# 0.16 knows neither that tag nor the <developer> element, which it reports as unknown: on 0.16
+# that is the one issue allowed.
+metainfo=$work/root/opt/pt/share/metainfo/pixtape.metainfo.xml
+if appstreamcli validate --no-net --explain "$metainfo" 2>&1 | grep -q url-homepage-missing; then
+  appstreamcli validate --no-net --strict --override=url-homepage-missing=pedantic "$metainfo" ||
+    fail "appstreamcli validate"
+else
+  report=$(appstreamcli validate --no-net --pedantic "$metainfo") || fail "appstreamcli validate"
+  issues=$(grep -E '^[EWIP]: ' <<<"$report" | grep -v -E ': unknown-tag developer$' || true)
+  [ -z "$issues" ] || fail "appstreamcli validate: $issues"
+fi
+
+(cd "$work/build" && cpack -G DEB -B "$work/deb" >/dev/null) || fail "cpack -G DEB"
 deb=$(ls "$work"/deb/pixtape_*.deb)
 debfiles=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { sub(/^\.\/usr\//, "", $6); print $6 }' | sort)
 [ "$debfiles" = "$files" ] || fail "package files differ:"$'\n'"$debfiles"
 dpkg-deb -f "$deb" Depends | grep -q 'libfltk1\.[34]' || fail "no libfltk dependency"
+[ "$(dpkg-deb -f "$deb" Maintainer)" = "$contact" ] || fail "Maintainer is not PIXTAPE_PACKAGE_CONTACT"
+TMPDIR=$work lintian --fail-on error "$deb" >"$work/lintian" 2>&1 ||
+  fail "lintian:"$'\n'"$(cat "$work/lintian")"
 
 [ "$failures" = 0 ] && echo "install: all checks passed"
 exit "$failures"
