@@ -62,7 +62,8 @@ deb=$(ls "$work"/deb/pixtape_*.deb)
 debfiles=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { sub(/^\.\/usr\//, "", $6); print $6 }' | sort)
 [ "$debfiles" = "$files" ] || fail "package files differ:"$'\n'"$debfiles"
 dpkg-deb -f "$deb" Depends | grep -q 'libfltk1\.[34]' || fail "no libfltk dependency"
-[ "$(dpkg-deb -f "$deb" Maintainer)" = "$contact" ] || fail "Maintainer is not PIXTAPE_PACKAGE_CONTACT"
+[ "$(dpkg-deb -f "$deb" Maintainer)" = "$contact" ] ||
+  fail "Maintainer is not PIXTAPE_PACKAGE_CONTACT"
 TMPDIR=$work lintian --fail-on error "$deb" >"$work/lintian" 2>&1 ||
   fail "lintian:"$'\n'"$(cat "$work/lintian")"
 
