@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
 #include <sys/socket.h>
 #include <sys/types.h>
 #include <sys/wait.h>
@@ -84,6 +85,17 @@ void Fork() {
       G_ready_fd = ends[1];
     else // fork failed: run on undetached, nobody to tell
       close(ends[1]);
+  }
+  if (pid == 0) {
+    // Rulers read and print nothing, so let go of the launcher's input and output: `$(pixtape)`
+    // or a pipe then ends with the launching process. stderr stays for the toolkit's messages.
+    int null = open("/dev/null", O_RDWR);
+    if (null >= 0) {
+      dup2(null, STDIN_FILENO);
+      dup2(null, STDOUT_FILENO);
+      if (null > STDERR_FILENO)
+        close(null);
+    }
   }
 }
 

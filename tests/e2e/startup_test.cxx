@@ -94,6 +94,8 @@ TEST(Detach, TheShellGetsZeroBackWhileTheRulerStaysUp) {
   ASSERT_EQ(run.launcher_status(), 0);
   Window ruler = run.FirstRuler();
   ASSERT_NE(ruler, None);
+  // `out=$(pixtape)` returns: the ruler process does not hold the launcher's stdout
+  EXPECT_TRUE(run.WaitStdoutEnd());
   EXPECT_TRUE(run.Running());
 }
 
@@ -165,5 +167,5 @@ TEST(FirstRuler, ClosedByTheWindowManagerEndsTheProgramWithZero) {
   ASSERT_NE(ruler, None);
   AskToClose(x, ruler);
   EXPECT_EQ(run.WaitExit(), 0);
-  EXPECT_TRUE(x.Windows().empty());
+  EXPECT_TRUE(x.WaitForWindows(0).empty());
 }

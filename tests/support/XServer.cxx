@@ -283,12 +283,15 @@ PixtapeRun::PixtapeRun(const XServer *server, const std::vector<std::string> &ar
                        const std::vector<std::string> &env)
   : server_(server) {
   prctl(PR_SET_CHILD_SUBREAPER, 1);
-  char err_tmpl[] = "/tmp/pixtape-stderr-XXXXXX", out_tmpl[] = "/tmp/pixtape-stdout-XXXXXX";
-  int err = mkstemp(err_tmpl), out = mkstemp(out_tmpl);
-  if (err < 0 || out < 0)
+  char err_tmpl[] = "/tmp/pixtape-stderr-XXXXXX";
+  int err = mkstemp(err_tmpl);
+  if (err < 0)
     throw std::runtime_error("mkstemp");
   err_path_ = err_tmpl;
-  out_path_ = out_tmpl;
+  // stdout is a pipe, as in `$(pixtape)`, so that a test sees when every process lets go of it
+  int out[2];
+  if (pipe2(out, O_CLOEXEC) != 0)
+    throw std::runtime_error("pipe");
   pid_t launcher = fork();
   if (launcher == 0) {
     unsetenv("WAYLAND_DISPLAY");
@@ -309,8 +312,8 @@ PixtapeRun::PixtapeRun(const XServer *server, const std::vector<std::string> &ar
     }
     int null = open("/dev/null", O_RDWR);
     dup2(null, 0);
-    dup2(out, 1); // the detached process keeps these: files, not pipes to wait on
-    dup2(err, 2);
+    dup2(out[1], 1);
+    dup2(err, 2); // the detached process keeps this: a file, not a pipe to wait on
     std::vector<char *> argv;
     for (const std::string &w : wrapper)
       argv.push_back(const_cast<char *>(w.c_str()));
@@ -322,7 +325,9 @@ PixtapeRun::PixtapeRun(const XServer *server, const std::vector<std::string> &ar
     _exit(127);
   }
   close(err);
-  close(out);
+  close(out[1]);
+  out_fd_ = out[0];
+  fcntl(out_fd_, F_SETFL, O_NONBLOCK);
   int ws = 0;
   if (WaitFor([&] { return waitpid(launcher, &ws, WNOHANG) == launcher; }, 10000))
     launcher_status_ = StatusOf(ws);
@@ -336,7 +341,7 @@ PixtapeRun::~PixtapeRun() {
     waitpid(ruler_, nullptr, 0);
   }
   unlink(err_path_.c_str());
-  unlink(out_path_.c_str());
+  close(out_fd_);
 }
 
 static std::string ReadFile(const std::string &path) {
@@ -349,8 +354,22 @@ static std::string ReadFile(const std::string &path) {
 std::string PixtapeRun::Stderr() const {
   return ReadFile(err_path_);
 }
-std::string PixtapeRun::Stdout() const {
-  return ReadFile(out_path_);
+// Reads what the pipe holds; true at its end.
+bool PixtapeRun::ReadStdout() {
+  char buf[4096];
+  ssize_t n;
+  while ((n = read(out_fd_, buf, sizeof buf)) > 0)
+    out_.append(buf, static_cast<size_t>(n));
+  return n == 0;
+}
+
+std::string PixtapeRun::Stdout() {
+  ReadStdout();
+  return out_;
+}
+
+bool PixtapeRun::WaitStdoutEnd(int timeout_ms) {
+  return WaitFor([&] { return ReadStdout(); }, timeout_ms);
 }
 
 Window PixtapeRun::FirstRuler(int timeout_ms) {

@@ -97,7 +97,9 @@ public:
   // The launching process's exit status (128+N for signal N), -1 while it has not ended.
   int launcher_status() const { return launcher_status_; }
   std::string Stderr() const;
-  std::string Stdout() const;
+  std::string Stdout(); // what has reached the pipe so far
+  // Waits until no process holds the write end of stdout's pipe any more.
+  bool WaitStdoutEnd(int timeout_ms = 5000);
 
   // Waits until the first ruler is shown and painted (None if it is not in time); from then on
   // the ruler process is the one it names.
@@ -112,7 +114,10 @@ private:
   pid_t ruler_ = -1;
   int launcher_status_ = -1;
   int exit_status_ = -1;
-  std::string err_path_, out_path_;
+  std::string err_path_;
+  int out_fd_ = -1;
+  std::string out_;
+  bool ReadStdout();
 };
 
 int StatusOf(int wait_status);
