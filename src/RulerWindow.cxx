@@ -4,8 +4,10 @@
 
 #include <FL/Fl.H>
 #include <FL/fl_draw.H>
+#include <FL/x.H>
 #include <cstdio>
 #include <cstdlib>
+#include <vector>
 
 // Drag state, shared by all rulers: a press on one ruler ends a drag begun on another.
 static bool G_dragging = false;
@@ -57,10 +59,62 @@ public:
   void Text(const char *text, int x, int y) override { fl_draw(text, x, y); }
 };
 
-// Paint the whole ruler afresh from its size, orientation and direction.
+// What a ruler's picture depends on: two rulers that agree on these show the same pixels.
+struct Look {
+  int w, h, horizontal, reversed;
+  float scale; // FLTK 1.4 paints offscreen pictures at the screen's scale
+  bool operator==(const Look &o) const {
+    return w == o.w && h == o.h && horizontal == o.horizontal && reversed == o.reversed &&
+           scale == o.scale;
+  }
+};
+
+struct Picture {
+  Look look;
+  Fl_Offscreen pixels;
+};
+
+// Painted pictures, shared by every ruler of the same look; the most recently drawn last.
+static std::vector<Picture> G_pictures;
+// Each picture is at most a screen's length by a ruler's thickness, the size of the back buffer
+// FLTK already keeps for every ruler. Four hold a screen-wide and a screen-high ruler counting
+// either way, the looks a session keeps coming back to, so memory does not grow with the rulers.
+const size_t MAX_PICTURES = 4;
+
+// The painted picture of a look: the one kept, or a new one painted with Paint.
+static Fl_Offscreen PictureOf(const Look &look) {
+  for (size_t i = 0; i < G_pictures.size(); i++) {
+    if (G_pictures[i].look == look) {
+      Picture p = G_pictures[i];
+      G_pictures.erase(G_pictures.begin() + i);
+      G_pictures.push_back(p);
+      return p.pixels;
+    }
+  }
+  if (G_pictures.size() == MAX_PICTURES) {
+    fl_delete_offscreen(G_pictures.front().pixels);
+    G_pictures.erase(G_pictures.begin());
+  }
+  Fl_Offscreen pixels = fl_create_offscreen(look.w, look.h);
+  {
+    fl_begin_offscreen(pixels);
+    FltkPen pen;
+    RulerWindow::Paint(pen, look.w, look.h, look.horizontal, look.reversed);
+    fl_end_offscreen();
+  }
+  G_pictures.push_back({look, pixels});
+  return pixels;
+}
+
+// Show the ruler's picture: painted once per look, copied on every later repaint (a drag asks
+// for one at every step).
 void RulerWindow::draw() {
-  FltkPen pen;
-  Paint(pen, w(), h(), horizontal, reversed);
+#if FL_API_VERSION >= 10400
+  const float scale = Fl::screen_scale(screen_num());
+#else
+  const float scale = 1;
+#endif
+  fl_copy_offscreen(0, 0, w(), h(), PictureOf({w(), h(), horizontal, reversed, scale}), 0, 0);
 }
 
 // Draw text centred on (cx, cy).

@@ -21,7 +21,9 @@ protected:
     if (!server) {
       server = new XServer(1280, 800);
       setenv("DISPLAY", server->name().c_str(), 1);
-      setenv("FLTK_SCALING_FACTOR", "1", 1);
+      // PIXTAPE_TEST_SCALE runs a test at another scale (FLTK 1.4)
+      const char *scale = getenv("PIXTAPE_TEST_SCALE");
+      setenv("FLTK_SCALING_FACTOR", scale ? scale : "1", 1);
     }
   }
   void TearDown() override {
@@ -49,10 +51,19 @@ protected:
     return server->GeometryOf(w);
   }
 
+  // Screen pixels per FLTK unit.
+  static float Scale() {
+#if FL_API_VERSION >= 10400
+    return Fl::screen_scale(0);
+#else
+    return 1;
+#endif
+  }
   // Lets FLTK paint the ruler and waits until the server shows it painted at its geometry.
   XServer::Image Painted(RulerWindow *r) {
     Window w = fl_xid(r);
-    Geometry want{r->x(), r->y(), r->w(), r->h()};
+    auto px = [](int units) { return static_cast<int>(units * Scale() + 0.5f); };
+    Geometry want{px(r->x()), px(r->y()), px(r->w()), px(r->h())};
     Fl::flush(); // paints what waits for no expose, so no earlier painting is mistaken for it
     XSync(fl_display, False);
     bool ok = WaitFor([&] {

@@ -115,3 +115,47 @@ TEST_F(Pixels, OddLengthsPutTheLastMarkOnTheLastPixel) {
   EXPECT_EQ(img.at(300, 200), BLACK); // distance 0 on the last column
   EXPECT_EQ(img.at(300, 220), BLACK); // its 20 px mark
 }
+
+// Turned, reversed, shortened and lengthened, and back: a ruler at a look it had before shows
+// the pixels it showed then, and a fresh ruler with that look shows them too.
+TEST_F(Pixels, ARulerBackAtAnEarlierLookShowsTheSamePixels) {
+  PointerAt(0, 0);
+  RulerWindow *r = Ruler(0, 0, 1, 1, 1, 0);
+  const int wide = r->horiz_len, high = r->vert_len, shorter = RulerWindow::Shrunk(wide);
+  struct Look {
+    int horizontal, reversed, len;
+  };
+  const Look tour[] = {{1, 0, wide},    {1, 1, wide},    {0, 1, high}, {0, 0, high},
+                       {1, 0, shorter}, {1, 1, shorter}, {1, 0, wide}, {0, 1, high},
+                       {1, 1, shorter}, {1, 1, wide},    {0, 0, high}};
+  auto show = [&](RulerWindow *ruler, const Look &l) {
+    (l.horizontal ? ruler->horiz_len : ruler->vert_len) = l.len;
+    ruler->SetOrientation(l.horizontal, 0, 0);
+    ruler->reversed = l.reversed;
+    ruler->redraw();
+    return Painted(ruler);
+  };
+  std::vector<std::pair<Look, XServer::Image>> seen;
+  for (const Look &l : tour) {
+    XServer::Image img = show(r, l);
+    bool again = false;
+    for (auto &s : seen) {
+      const Look &k = s.first;
+      if (k.horizontal == l.horizontal && k.reversed == l.reversed && k.len == l.len) {
+        EXPECT_TRUE(img.px == s.second.px) << "back at " << l.horizontal << l.reversed << l.len;
+        again = true;
+      } else {
+        EXPECT_FALSE(img.px == s.second.px) << "two looks show the same pixels";
+      }
+    }
+    if (!again)
+      seen.emplace_back(l, img);
+  }
+  r->hide();
+  for (auto &s : seen) {
+    RulerWindow *fresh = Ruler(0, 0, 1, 1, s.first.horizontal, s.first.reversed);
+    EXPECT_TRUE(show(fresh, s.first).px == s.second.px)
+        << "fresh " << s.first.horizontal << s.first.reversed << s.first.len;
+    fresh->hide();
+  }
+}
