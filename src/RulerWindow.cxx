@@ -27,7 +27,8 @@ RulerWindow::RulerWindow(int W, int H, int horizontal, int reversed)
 // Show the new ruler at full length against the screen edge through the pointer.
 void RulerWindow::Construct(int horizontal, int reversed) {
   end(); // a copy made later must not become a child of this ruler
-  resizable(this);
+  // Not resizable: FLTK then tells the window manager that the ruler's size is fixed, renewed at
+  // every resize the program makes, so no manager maximizes, tiles or keeps a minimum on it.
   border(0);
   show();
   horiz_len = Fl::w(); // copies too start at full length

@@ -132,13 +132,13 @@ TEST(FirstRuler, IsABorderlessScreenWideStripAtTheTopLeft) {
   EXPECT_EQ(h[2], 0) << "decorations asked for";
   XFree(data);
 
-  // shown at the full width it asks for, so a window manager may not shrink it below 100 by 53
+  // a fixed size, so that no window manager maximizes, tiles or resizes it
   XSizeHints size;
   long supplied;
   ASSERT_TRUE(XGetWMNormalHints(x.display(), ruler, &size, &supplied));
-  EXPECT_TRUE(size.flags & PMinSize);
-  EXPECT_EQ(size.min_width, 100);
-  EXPECT_EQ(size.min_height, 53);
+  EXPECT_TRUE((size.flags & PMinSize) && (size.flags & PMaxSize));
+  EXPECT_EQ((Geometry{size.min_width, size.min_height, size.max_width, size.max_height}),
+            (Geometry{1280, 53, 1280, 53}));
 
   // window-manager rules and the desktop entry's StartupWMClass find pixtape by its class
   XClassHint cls;

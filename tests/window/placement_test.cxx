@@ -75,12 +75,28 @@ TEST_F(Placement, TheFirstRulerIsShownWhereItAsksToBeWithoutAMove) {
   XSelectInput(dpy, DefaultRootWindow(dpy), NoEventMask);
   EXPECT_EQ(r->horiz_len, 1280);
   EXPECT_EQ(r->vert_len, 800);
-  // a copy, shown at 1 by 1, may be made as small as that by a window manager
-  XSizeHints size;
-  long supplied;
-  RulerWindow *copy = Ruler(0, 0, 1, 1, 1, 0);
-  OnScreen(copy);
-  ASSERT_TRUE(XGetWMNormalHints(server->display(), fl_xid(copy), &size, &supplied));
-  EXPECT_EQ(size.min_width, 1);
-  EXPECT_EQ(size.min_height, 1);
+}
+
+// The window manager is told every size the program gives a ruler as its only size.
+TEST_F(Placement, TheWindowManagerSeesEverySizeAsFixed) {
+  PointerAt(200, 100);
+  RulerWindow *r = Ruler(200, 100, 1, 1, 1, 0); // shown at 1 by 1, then sized
+  auto fixed = [&]() {
+    Geometry g = OnScreen(r);
+    XSizeHints size;
+    long supplied;
+    EXPECT_TRUE(XGetWMNormalHints(server->display(), fl_xid(r), &size, &supplied));
+    EXPECT_TRUE((size.flags & PMinSize) && (size.flags & PMaxSize));
+    return Geometry{size.min_width, size.min_height, size.max_width, size.max_height} ==
+           Geometry{g.w, g.h, g.w, g.h};
+  };
+  EXPECT_TRUE(fixed()) << "after construction";
+  r->SetOrientation(0);
+  EXPECT_TRUE(fixed()) << "turned";
+  for (int key : {int('-'), int('+'), FL_Left}) {
+    Fl::e_keysym = key; // as FLTK records a key press
+    r->handle(FL_KEYDOWN);
+    EXPECT_TRUE(fixed()) << "after key " << key;
+  }
+  EXPECT_EQ(r->w(), 1280); // the last key made it horizontal again
 }
