@@ -329,7 +329,7 @@ PixtapeRun::PixtapeRun(const XServer *server, const std::vector<std::string> &ar
   out_fd_ = out[0];
   fcntl(out_fd_, F_SETFL, O_NONBLOCK);
   int ws = 0;
-  if (WaitFor([&] { return waitpid(launcher, &ws, WNOHANG) == launcher; }, 10000))
+  if (WaitFor([&] { return waitpid(launcher, &ws, WNOHANG) == launcher; }, 2 * WAIT_MS))
     launcher_status_ = StatusOf(ws);
   else // the shell would still be waiting: it did not detach, so it is the ruler process
     ruler_ = launcher;

@@ -17,9 +17,13 @@ struct Geometry {
 };
 std::ostream &operator<<(std::ostream &os, const Geometry &g);
 
+// The longest a test waits for a state the server or another process reaches in its own time:
+// far more than it takes, even on a loaded machine, since only a failing test waits so long.
+const int WAIT_MS = 15000;
+
 // Polls pred every few milliseconds until it holds or timeout_ms have passed; returns the last
 // answer. Tests wait for what the server shows, never for a fixed time.
-bool WaitFor(const std::function<bool()> &pred, int timeout_ms = 5000);
+bool WaitFor(const std::function<bool()> &pred, int timeout_ms = WAIT_MS);
 
 const unsigned long ORANGE = 0xffb63f; // a ruler's background as the server stores it
 const unsigned long BLACK = 0x000000;
@@ -40,9 +44,9 @@ public:
   // Viewable top-level windows larger than 1x1, bottom to top.
   std::vector<Window> Windows() const;
   // Waits until exactly n such windows are shown; returns them.
-  std::vector<Window> WaitForWindows(size_t n, int timeout_ms = 5000) const;
+  std::vector<Window> WaitForWindows(size_t n, int timeout_ms = WAIT_MS) const;
   Geometry GeometryOf(Window w) const;
-  bool WaitForGeometry(Window w, const Geometry &g, int timeout_ms = 5000) const;
+  bool WaitForGeometry(Window w, const Geometry &g, int timeout_ms = WAIT_MS) const;
   long PidOf(Window w) const; // _NET_WM_PID, or -1
   // The pixel at a root position as 0xRRGGBB.
   unsigned long Pixel(int x, int y) const;
@@ -54,7 +58,7 @@ public:
   };
   Image Grab(int x, int y, int w, int h) const;
   // Waits until the window's top-left pixel region shows ruler paint.
-  bool WaitPainted(Window w, int timeout_ms = 5000) const;
+  bool WaitPainted(Window w, int timeout_ms = WAIT_MS) const;
 
   void MoveTo(int x, int y) const;
   void Button(unsigned button, bool down) const;
@@ -99,14 +103,14 @@ public:
   std::string Stderr() const;
   std::string Stdout(); // what has reached the pipe so far
   // Waits until no process holds the write end of stdout's pipe any more.
-  bool WaitStdoutEnd(int timeout_ms = 5000);
+  bool WaitStdoutEnd(int timeout_ms = WAIT_MS);
 
   // Waits until the first ruler is shown and painted (None if it is not in time); from then on
   // the ruler process is the one it names.
-  Window FirstRuler(int timeout_ms = 5000);
+  Window FirstRuler(int timeout_ms = WAIT_MS);
   pid_t ruler_pid() const { return ruler_; }
   // Waits for the ruler process to end; its status as launcher_status(), -1 on time-out.
-  int WaitExit(int timeout_ms = 5000);
+  int WaitExit(int timeout_ms = WAIT_MS);
   bool Running();
 
 private:
