@@ -4,7 +4,9 @@
 
 #include "XServer.h"
 
+#include <X11/Xutil.h>
 #include <X11/keysym.h>
+#include <algorithm>
 #include <chrono>
 #include <memory>
 #include <thread>
@@ -17,17 +19,25 @@ void Pause(int ms) {
   std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
-// One pixtape with its first ruler shown, painted and focused, the pointer away from it.
+// One pixtape with its first ruler shown, painted and focused, the pointer away from it; on a
+// bare X server, or under a desktop's window manager.
 class Ruler : public ::testing::Test {
 protected:
+  explicit Ruler(const std::string &desktop = "")
+    : x(1280, 800, desktop) {}
+
   void SetUp() override {
+    if (!x.skipped().empty())
+      GTEST_SKIP() << x.skipped();
+    screen = x.WorkArea();
     x.MoveTo(640, 600);
     plus_ = x.SpareKeyCode(XK_plus); // before start-up, so pixtape reads the mapping with it
     run = std::make_unique<PixtapeRun>(&x);
     ASSERT_EQ(run->launcher_status(), 0);
     first = run->FirstRuler();
     ASSERT_NE(first, None);
-    x.Focus(first);
+    home = At(first);
+    ASSERT_TRUE(x.Focus(first)) << "the ruler did not get the focus";
   }
 
   void TypePlus(const Mods &mods = {}) { x.KeyCodeTap(plus_, mods); }
@@ -38,17 +48,19 @@ protected:
       return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << "is " << At(w) << ", not " << g;
   }
-  // Waits until n rulers are shown; returns the newest (topmost).
+  // Waits until n rulers are shown; returns the newest: a client's windows get rising ids, where
+  // a window manager may not have raised the newest yet.
   Window Shown(size_t n) {
     std::vector<Window> w = x.WaitForWindows(n);
     EXPECT_EQ(w.size(), n);
-    return w.empty() ? None : w.back();
+    if (x.managed()) // most window managers give a new window the focus, soon after showing it
+      x.SettledFocus();
+    return w.empty() ? None : *std::max_element(w.begin(), w.end());
   }
   // Whether distance 0 of a painted ruler lies at its left or top end (its 20 px mark there).
   bool ZeroAtStart(Window w) {
     EXPECT_TRUE(x.WaitPainted(w));
-    Geometry g = At(w);
-    return x.Pixel(g.x, g.y) == BLACK;
+    return x.GrabWindow(w, 0, 0, 1, 1).px[0] == BLACK;
   }
   // Waits until the painted ruler has its zero at the given end.
   ::testing::AssertionResult ZeroAt(Window w, bool start) {
@@ -58,12 +70,66 @@ protected:
   }
 
   XServer x;
+  Geometry screen{}; // as the toolkit reports it: Fl::w() and Fl::h() are its size
   std::unique_ptr<PixtapeRun> run;
   Window first = None;
+  Geometry home{}; // where the first ruler was shown
 
 private:
   int plus_ = 0;
 };
+
+// The scenarios that a window manager could spoil run on a bare X server and under each desktop.
+class OnDesktop : public Ruler, public ::testing::WithParamInterface<std::string> {
+protected:
+  OnDesktop()
+    : Ruler(GetParam()) {}
+};
+
+std::string NameOf(const std::string &desktop) {
+  return desktop.empty() ? "Xvfb" : desktop;
+}
+
+// Every desktop but the bare X server.
+std::vector<std::string> Managed() {
+  return std::vector<std::string>(Desktops().begin() + 1, Desktops().end());
+}
+
+// The first ruler ------------------------------------------------------------------------------
+
+// Where the window manager puts a new window (at the top left without one), undecorated, of a
+// size the window manager may not change, and named for window-manager rules.
+TEST_P(OnDesktop, TheFirstRulerIsABorderlessFixedStripAsWideAsTheScreen) {
+  EXPECT_EQ(home.w, screen.w);
+  EXPECT_EQ(home.h, 53);
+  EXPECT_EQ(home.x, screen.x);
+  if (x.managed()) {
+    EXPECT_TRUE(home.y >= screen.y && home.y + home.h <= screen.y + screen.h) << home;
+  } else {
+    EXPECT_EQ(home.y, 0);
+  }
+
+  std::vector<long> motif = x.Longs(first, "_MOTIF_WM_HINTS");
+  ASSERT_GE(motif.size(), 3u);
+  EXPECT_TRUE(motif[0] & 2) << "decorations field not in use"; // MWM_HINTS_DECORATIONS
+  EXPECT_EQ(motif[2], 0) << "decorations asked for";
+  EXPECT_EQ(x.FrameOf(first), home) << "a frame around it"; // and none given
+
+  // a fixed size, so that no window manager maximizes, tiles or resizes it
+  XSizeHints size;
+  long supplied;
+  ASSERT_TRUE(XGetWMNormalHints(x.display(), first, &size, &supplied));
+  EXPECT_TRUE((size.flags & PMinSize) && (size.flags & PMaxSize));
+  EXPECT_EQ((Geometry{size.min_width, size.min_height, size.max_width, size.max_height}),
+            (Geometry{screen.w, 53, screen.w, 53}));
+
+  // window-manager rules and the desktop entry's StartupWMClass find pixtape by its class
+  XClassHint cls;
+  ASSERT_TRUE(XGetClassHint(x.display(), first, &cls));
+  EXPECT_EQ(std::string(cls.res_name) + "/" + cls.res_class, "pixtape/Pixtape");
+  XFree(cls.res_name);
+  XFree(cls.res_class);
+}
 
 // Lengthening and shortening ------------------------------------------------------------------
 
@@ -118,20 +184,20 @@ TEST_F(Ruler, ShorteningStopsAt150) {
   EXPECT_TRUE(Becomes(first, {0, 0, 166, 53}));
 }
 
-TEST_F(Ruler, EachOrientationKeepsItsOwnLength) {
+TEST_P(OnDesktop, EachOrientationKeepsItsOwnLength) {
   x.Key(XK_minus);
-  ASSERT_TRUE(Becomes(first, {0, 0, 1152, 53}));
+  ASSERT_TRUE(Becomes(first, {home.x, home.y, screen.w * 9 / 10, 53}));
   x.MoveTo(300, 400);
   x.Key(XK_Up);
-  EXPECT_TRUE(Becomes(first, {300, 0, 67, 800}));
+  EXPECT_TRUE(Becomes(first, {300, 0, 67, screen.h}));
   x.Key(XK_minus);
-  EXPECT_TRUE(Becomes(first, {300, 0, 67, 720}));
+  EXPECT_TRUE(Becomes(first, {300, 0, 67, screen.h * 9 / 10}));
   x.Key(XK_equal);
   x.Key(XK_equal);
-  EXPECT_TRUE(Becomes(first, {300, 0, 67, 800})); // capped at the screen's height
+  EXPECT_TRUE(Becomes(first, {300, 0, 67, screen.h})); // capped at the screen's height
   x.MoveTo(200, 250);
   x.Key(XK_Left);
-  EXPECT_TRUE(Becomes(first, {0, 250, 1152, 53}));
+  EXPECT_TRUE(Becomes(first, {0, 250, screen.w * 9 / 10, 53}));
 }
 
 // Arrow keys -----------------------------------------------------------------------------------
@@ -177,44 +243,47 @@ TEST_F(Ruler, CopiesComeOutThroughThePointerAtFullLengthKeepingDirection) {
   EXPECT_TRUE(ZeroAt(vcopy, true));
 }
 
-TEST_F(Ruler, ShiftCCtrlCAndTheMiddleButtonCopyToo) {
+// Under a window manager the copies may take the focus: the next key copies from them.
+TEST_P(OnDesktop, ShiftCCtrlCAndTheMiddleButtonCopyToo) {
   x.MoveTo(700, 100);
   x.Key(XK_c, {XK_Shift_L});
-  EXPECT_TRUE(Becomes(Shown(2), {0, 100, 1280, 53}));
+  EXPECT_TRUE(Becomes(Shown(2), {0, 100, screen.w, 53}));
   x.MoveTo(700, 200);
   x.Key(XK_c, {XK_Control_L});
-  EXPECT_TRUE(Becomes(Shown(3), {0, 200, 1280, 53}));
-  x.MoveTo(700, 30); // over the first ruler
+  EXPECT_TRUE(Becomes(Shown(3), {0, 200, screen.w, 53}));
+  x.Focus(first); // as a user clicks before a key, whatever a window manager does with a click
+  x.MoveTo(700, home.y + 30); // over the first ruler
   x.Click(2);
-  EXPECT_TRUE(Becomes(Shown(4), {0, 30, 1280, 53}));
+  EXPECT_TRUE(Becomes(Shown(4), {0, home.y + 30, screen.w, 53}));
 }
 
 // Closing and quitting -------------------------------------------------------------------------
 
-class Close : public Ruler, public ::testing::WithParamInterface<std::pair<unsigned long, Mods>> {
+class Close
+  : public Ruler,
+    public ::testing::WithParamInterface<std::tuple<std::string, std::pair<unsigned long, Mods>>> {
 protected:
-  void Press() { x.Key(GetParam().first, GetParam().second); }
+  Close()
+    : Ruler(std::get<0>(GetParam())) {}
+  void Press() { x.Key(std::get<1>(GetParam()).first, std::get<1>(GetParam()).second); }
 };
 
 TEST_P(Close, ClosesOneRulerAndTheLastEndsTheProgramWithZero) {
   x.MoveTo(600, 400);
   x.Key(XK_c);
   Window copy = Shown(2);
-  ASSERT_TRUE(Becomes(copy, {0, 400, 1280, 53}));
-  Press(); // closes the first ruler; the copy goes on working
+  ASSERT_TRUE(Becomes(copy, {0, 400, screen.w, 53}));
+  x.Focus(first); // a window manager may have given the new copy the focus
+  Press();        // closes the first ruler; the copy goes on working
   EXPECT_EQ(x.WaitForWindows(1), std::vector<Window>{copy});
   x.Focus(copy);
   x.Key(XK_minus);
-  EXPECT_TRUE(Becomes(copy, {0, 400, 1152, 53}));
+  EXPECT_TRUE(Becomes(copy, {0, 400, screen.w * 9 / 10, 53}));
   EXPECT_TRUE(run->Running());
   Press();
   EXPECT_EQ(run->WaitExit(), 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Keys, Close,
-                         ::testing::Values(std::make_pair(XK_Escape, Mods{}),
-                                           std::make_pair(XK_w, Mods{XK_Control_L}),
-                                           std::make_pair(XK_x, Mods{XK_Control_L})));
 
 TEST_F(Ruler, ClosedCopiesDoNotKeepTheProgramRunning) {
   x.MoveTo(600, 400);
@@ -239,35 +308,41 @@ TEST_F(Ruler, WAndXWithoutCtrlDoNothing) {
   EXPECT_TRUE(run->Running());
 }
 
-class Quit : public Ruler, public ::testing::WithParamInterface<Mods> {};
+class Quit : public Ruler, public ::testing::WithParamInterface<std::tuple<std::string, Mods>> {
+protected:
+  Quit()
+    : Ruler(std::get<0>(GetParam())) {}
+};
 
 TEST_P(Quit, QEndsEveryRulerWithStatusOne) {
   x.MoveTo(600, 400);
   x.Key(XK_c);
   Shown(2);
-  x.Key(XK_q, GetParam());
+  x.Key(XK_q, std::get<1>(GetParam()));
   EXPECT_EQ(run->WaitExit(), 1);
   EXPECT_TRUE(x.WaitForWindows(0).empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(Modifiers, Quit,
-                         ::testing::Values(Mods{}, Mods{XK_Shift_L}, Mods{XK_Control_L},
-                                           Mods{XK_Alt_L}));
 
 // The mouse ------------------------------------------------------------------------------------
 
-TEST_F(Ruler, DraggingKeepsTheGrabbedPointUnderThePointer) {
-  x.MoveTo(100, 20);
+// Shortened first: most window managers keep a window that fits on the screen on it.
+TEST_P(OnDesktop, DraggingKeepsTheGrabbedPointUnderThePointer) {
+  const int top = home.y, len = screen.w * 9 / 10 * 9 / 10;
+  x.Key(XK_minus);
+  x.Key(XK_minus);
+  ASSERT_TRUE(Becomes(first, {home.x, top, len, 53}));
+  x.MoveTo(100, top + 20);
   x.Button(1, true);
-  x.MoveTo(130, 45); // a step that stays on the ruler
-  ASSERT_TRUE(Becomes(first, {30, 25, 1280, 53}));
-  for (int i = 1; i <= 25; i++) // a long way in quick steps, let go at once
-    x.MoveTo(130 + 20 * i, 45 + 25 * i);
+  x.MoveTo(130, top + 45); // a step that stays on the ruler
+  ASSERT_TRUE(Becomes(first, {30, top + 25, len, 53}));
+  for (int i = 1; i <= 25; i++) // a long way in quick steps to (330, 670), let go at once
+    x.MoveTo(130 + 8 * i, top + 45 + (625 - top) * i / 25);
   x.Button(1, false);
-  EXPECT_TRUE(Becomes(first, {530, 650, 1280, 53}));
+  EXPECT_TRUE(Becomes(first, {230, 650, len, 53}));
   x.MoveTo(900, 100);
   x.Key(XK_minus);
-  EXPECT_TRUE(Becomes(first, {530, 650, 1152, 53})); // the release left it there
+  EXPECT_TRUE(Becomes(first, {230, 650, len * 9 / 10, 53})); // the release left it there
 }
 
 // A right press or any unbound key ends a drag in progress and does nothing else.
@@ -316,17 +391,17 @@ TEST_F(Ruler, ARunOfClicksReversesTurnsReversesAndTurnsBack) {
   }
 }
 
-TEST_F(Ruler, ATurnedRulerFollowsTheHeldButtonWithoutAJump) {
-  x.MoveTo(300, 20);
+TEST_P(OnDesktop, ATurnedRulerFollowsTheHeldButtonWithoutAJump) {
+  x.MoveTo(300, home.y + 20);
   x.Click(1);
   Pause(40);
   x.Click(1);
   ASSERT_TRUE(ZeroAt(first, false));
   Pause(40);
   x.Button(1, true); // third press: turned vertical, through the pointer
-  ASSERT_TRUE(Becomes(first, {300, 0, 67, 800}));
-  x.MoveTo(350, 120);
-  EXPECT_TRUE(Becomes(first, {350, 100, 67, 800}));
+  ASSERT_TRUE(Becomes(first, {300, 0, 67, screen.h}));
+  x.MoveTo(350, home.y + 20); // sideways, as a screen-high ruler stays on the screen
+  EXPECT_TRUE(Becomes(first, {350, 0, 67, screen.h}));
   x.Button(1, false);
 }
 
@@ -342,5 +417,31 @@ TEST_F(Ruler, UnboundButtonsAndKeysChangeNothing) {
   EXPECT_TRUE(ZeroAt(first, true));
   EXPECT_EQ(x.Windows().size(), 1u);
 }
+
+// Under each desktop ----------------------------------------------------------------------------
+
+
+INSTANTIATE_TEST_SUITE_P(Desktops, OnDesktop, ::testing::ValuesIn(Desktops()),
+                         [](const auto &info) { return NameOf(info.param); });
+
+INSTANTIATE_TEST_SUITE_P(
+    Keys, Close,
+    ::testing::Combine(::testing::Values(""),
+                       ::testing::Values(std::make_pair(XK_Escape, Mods{}),
+                                         std::make_pair(XK_w, Mods{XK_Control_L}),
+                                         std::make_pair(XK_x, Mods{XK_Control_L}))));
+INSTANTIATE_TEST_SUITE_P(Desktops, Close,
+                         ::testing::Combine(::testing::ValuesIn(Managed()),
+                                            ::testing::Values(std::make_pair(XK_Escape, Mods{}))),
+                         [](const auto &info) { return NameOf(std::get<0>(info.param)); });
+
+INSTANTIATE_TEST_SUITE_P(Modifiers, Quit,
+                         ::testing::Combine(::testing::Values(""),
+                                            ::testing::Values(Mods{}, Mods{XK_Shift_L},
+                                                              Mods{XK_Control_L}, Mods{XK_Alt_L})));
+INSTANTIATE_TEST_SUITE_P(Desktops, Quit,
+                         ::testing::Combine(::testing::ValuesIn(Managed()),
+                                            ::testing::Values(Mods{})),
+                         [](const auto &info) { return NameOf(std::get<0>(info.param)); });
 
 } // namespace

@@ -110,44 +110,6 @@ TEST(Detach, WithNoDisplayTheShellGetsAFailureAndTheToolkitsMessage) {
   EXPECT_NE(unreachable.Stderr().find(":9999"), std::string::npos) << unreachable.Stderr();
 }
 
-TEST(FirstRuler, IsABorderlessScreenWideStripAtTheTopLeft) {
-  XServer x;
-  PixtapeRun run(&x);
-  Window ruler = run.FirstRuler();
-  ASSERT_NE(ruler, None);
-  EXPECT_TRUE(x.WaitForGeometry(ruler, {0, 0, 1280, 53}));
-
-  Atom hints = XInternAtom(x.display(), "_MOTIF_WM_HINTS", False);
-  Atom type;
-  int format;
-  unsigned long n, after;
-  unsigned char *data = nullptr;
-  ASSERT_EQ(XGetWindowProperty(x.display(), ruler, hints, 0, 5, False, AnyPropertyType, &type,
-                               &format, &n, &after, &data),
-            Success);
-  ASSERT_NE(data, nullptr);
-  ASSERT_GE(n, 3u);
-  const long *h = reinterpret_cast<const long *>(data);
-  EXPECT_TRUE(h[0] & 2) << "decorations field not in use"; // MWM_HINTS_DECORATIONS
-  EXPECT_EQ(h[2], 0) << "decorations asked for";
-  XFree(data);
-
-  // a fixed size, so that no window manager maximizes, tiles or resizes it
-  XSizeHints size;
-  long supplied;
-  ASSERT_TRUE(XGetWMNormalHints(x.display(), ruler, &size, &supplied));
-  EXPECT_TRUE((size.flags & PMinSize) && (size.flags & PMaxSize));
-  EXPECT_EQ((Geometry{size.min_width, size.min_height, size.max_width, size.max_height}),
-            (Geometry{1280, 53, 1280, 53}));
-
-  // window-manager rules and the desktop entry's StartupWMClass find pixtape by its class
-  XClassHint cls;
-  ASSERT_TRUE(XGetClassHint(x.display(), ruler, &cls));
-  EXPECT_EQ(std::string(cls.res_name) + "/" + cls.res_class, "pixtape/Pixtape");
-  XFree(cls.res_name);
-  XFree(cls.res_class);
-}
-
 static void AskToClose(const XServer &x, Window w) {
   XEvent e{};
   e.xclient.type = ClientMessage;

@@ -28,9 +28,15 @@ bool WaitFor(const std::function<bool()> &pred, int timeout_ms = WAIT_MS);
 const unsigned long ORANGE = 0xffb63f; // a ruler's background as the server stores it
 const unsigned long BLACK = 0x000000;
 
+// The desktops that end-to-end scenarios run under: "" for a bare Xvfb, the others each a window
+// manager on one, or a Wayland compositor with its own Xwayland.
+const std::vector<std::string> &Desktops();
+
 class XServer {
 public:
-  explicit XServer(int width = 1280, int height = 800);
+  // A private X server width by height, with desktop's window manager running on it (Desktops()).
+  // A desktop that cannot start here leaves skipped() saying why, and nothing else may be asked.
+  explicit XServer(int width = 1280, int height = 800, const std::string &desktop = "");
   ~XServer();
   XServer(const XServer &) = delete;
   XServer &operator=(const XServer &) = delete;
@@ -40,14 +46,22 @@ public:
   pid_t pid() const { return pid_; }
   int width() const { return width_; }
   int height() const { return height_; }
+  const std::string &skipped() const { return skipped_; }
+  bool managed() const { return !desktop_.empty(); } // a window manager runs
+  // The screen as the toolkit reports it: the window manager's work area, if it names one.
+  Geometry WorkArea() const;
 
-  // Viewable top-level windows larger than 1x1, bottom to top.
+  // Viewable client windows larger than 1x1, bottom to top; under a window manager, those of
+  // processes other than the desktop's own.
   std::vector<Window> Windows() const;
   // Waits until exactly n such windows are shown; returns them.
   std::vector<Window> WaitForWindows(size_t n, int timeout_ms = WAIT_MS) const;
-  Geometry GeometryOf(Window w) const;
+  Geometry GeometryOf(Window w) const; // in root coordinates, whatever frame holds it
+  Geometry FrameOf(Window w) const;    // of the window manager's frame around w, or w's
   bool WaitForGeometry(Window w, const Geometry &g, int timeout_ms = WAIT_MS) const;
   long PidOf(Window w) const; // _NET_WM_PID, or -1
+  // A property of 32-bit items (CARDINAL, WINDOW, ...); empty when w has none.
+  std::vector<long> Longs(Window w, const char *property) const;
   // The pixel at a root position as 0xRRGGBB.
   unsigned long Pixel(int x, int y) const;
   // A snapshot of a root rectangle; pixels read as 0xRRGGBB.
@@ -57,6 +71,8 @@ public:
     unsigned long at(int x, int y) const { return px[(y - y0) * w + (x - x0)]; }
   };
   Image Grab(int x, int y, int w, int h) const;
+  // The window's own pixels, in its coordinates: what a compositor shows of it too.
+  Image GrabWindow(Window w, int x, int y, int width, int height) const;
   // Waits until the window's top-left pixel region shows ruler paint.
   bool WaitPainted(Window w, int timeout_ms = WAIT_MS) const;
 
@@ -66,8 +82,14 @@ public:
   // Presses and releases sym with the modifier keys mods held.
   void Key(unsigned long sym, const std::vector<unsigned long> &mods = {}) const;
   void KeyCodeTap(int keycode, const std::vector<unsigned long> &mods = {}) const;
-  // Gives w the keyboard focus, and waits until the server has given it.
-  void Focus(Window w) const;
+  // Gives w the keyboard focus as a user would (a click, under a window manager that takes one)
+  // and waits until the server has given it.
+  bool Focus(Window w) const;
+  Window FocusOf() const; // the window that has the keyboard focus
+  // Waits until the focus has stayed on one window for a quarter of a second, and returns it: a
+  // window manager moves the focus in its own time after a window appears or a click, and a
+  // user's next key comes after it has.
+  Window SettledFocus() const;
   // Maps an unused keycode to sym alone, so that sym arrives unshifted (a real '+', say).
   int SpareKeyCode(unsigned long sym) const;
   bool NumLockOn() const;
@@ -79,10 +101,19 @@ public:
   std::vector<Window> TopLevel() const;
 
 private:
-  pid_t pid_ = -1;
+  void StartXvfb();
+  bool StartDesktop();
+  bool DesktopsOwn(Window w) const;
+  void VisiblePoint(Window w, int *x, int *y) const;
+  Window ClientOf(Window top) const;
+
+  pid_t pid_ = -1;     // Xvfb
+  pid_t session_ = -1; // the desktop's processes, one process group
   Display *dpy_ = nullptr;
   std::string name_;
   int width_, height_;
+  std::string desktop_, dir_, skipped_;
+  mutable int clicks_ = 0;
 };
 
 // One run of the real pixtape binary. The test process is made a child subreaper, so the detached
