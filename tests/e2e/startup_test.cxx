@@ -4,8 +4,6 @@
 
 #include "XServer.h"
 
-#include <X11/Xatom.h>
-#include <X11/Xutil.h>
 #include <sstream>
 #include <unistd.h>
 
