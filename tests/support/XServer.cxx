@@ -332,7 +332,8 @@ Window XServer::ClientOf(Window top) const {
     Window root, parent, *children = nullptr;
     unsigned count = 0;
     if (XQueryTree(dpy_, todo[i], &root, &parent, &children, &count))
-      todo.insert(todo.end(), children, children + count);
+      for (unsigned c = 0; c < count; c++)
+        todo.push_back(children[c]);
     if (children)
       XFree(children);
   }
