@@ -148,7 +148,7 @@ TEST(Fuzz, RandomInputNeverBreaksARuler) {
 
 // Launches with random command lines; each is about three times slower under AddressSanitizer.
 #ifdef PIXTAPE_SANITIZED
-const int LAUNCHES = 400;
+const int LAUNCHES = 300;
 #else
 const int LAUNCHES = 1000;
 #endif
