@@ -316,18 +316,9 @@ long long CpuNanoseconds(pid_t pid) {
 Window XServer::ClientOf(Window top) const {
   if (!managed())
     return top;
-  Atom wm_state = XInternAtom(dpy_, "WM_STATE", False);
   std::vector<Window> todo = {top};
   for (size_t i = 0; i < todo.size(); i++) {
-    Atom type = None;
-    int format;
-    unsigned long n, after;
-    unsigned char *data = nullptr;
-    XGetWindowProperty(dpy_, todo[i], wm_state, 0, 0, False, AnyPropertyType, &type, &format, &n,
-                       &after, &data);
-    if (data)
-      XFree(data);
-    if (type != None)
+    if (!Longs(todo[i], "WM_STATE").empty())
       return todo[i];
     Window root, parent, *children = nullptr;
     unsigned count = 0;
