@@ -119,6 +119,9 @@ TEST_F(Pixels, OddLengthsPutTheLastMarkOnTheLastPixel) {
 // Turned, reversed, shortened and lengthened, and back: a ruler at a look it had before shows
 // the pixels it showed then, and a fresh ruler with that look shows them too.
 TEST_F(Pixels, ARulerBackAtAnEarlierLookShowsTheSamePixels) {
+  if (const char *scale = getenv("PIXTAPE_TEST_SCALE")) {
+    ASSERT_EQ(Scale(), atof(scale)) << "FLTK draws at another scale";
+  }
   PointerAt(0, 0);
   RulerWindow *r = Ruler(0, 0, 1, 1, 1, 0);
   const int wide = r->horiz_len, high = r->vert_len, shorter = RulerWindow::Shrunk(wide);
