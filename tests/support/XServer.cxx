@@ -505,12 +505,16 @@ void XServer::VisiblePoint(Window w, int *x, int *y) const {
 
 bool XServer::Focus(Window w) const {
   if (managed() && !IsWayland(desktop_)) {
-    // a click on a part of w that no other window covers, a few pixels aside from the last
-    // such click, so that two are not a double click
-    int px, py;
-    VisiblePoint(w, &px, &py);
-    MoveTo(px + (clicks_++ % 2 ? 4 : -4), py);
-    Click(1);
+    // A click on a part of w that no other window covers, a few pixels aside from the last such
+    // click, so that two are not a double click. Under load xfwm4 now and then lets a quick
+    // click pass without giving the focus: then the user clicks again.
+    return WaitFor([&] {
+      int px, py;
+      VisiblePoint(w, &px, &py);
+      MoveTo(px + (clicks_++ % 2 ? 4 : -4), py);
+      Click(1);
+      return WaitFor([&] { return FocusOf() == w; }, 2000) && SettledFocus() == w;
+    });
   } else {
     // Without a window manager a click gives no focus. Under a Wayland compositor XTEST's clicks
     // reach the X client but not the compositor, which is what gives the focus on a user's
