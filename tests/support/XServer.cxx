@@ -431,10 +431,6 @@ XServer::Image XServer::GrabWindow(Window win, int x, int y, int w, int h) const
   return img;
 }
 
-unsigned long XServer::Pixel(int x, int y) const {
-  return Grab(x, y, 1, 1).px[0];
-}
-
 bool XServer::WaitPainted(Window w, int timeout_ms) const {
   return WaitFor(
       [&] {
@@ -515,13 +511,12 @@ bool XServer::Focus(Window w) const {
       Click(1);
       return WaitFor([&] { return FocusOf() == w; }, 2000) && SettledFocus() == w;
     });
-  } else {
-    // Without a window manager a click gives no focus. Under a Wayland compositor XTEST's clicks
-    // reach the X client but not the compositor, which is what gives the focus on a user's
-    // click: the test gives it as the compositor would.
-    XSetInputFocus(dpy_, w, RevertToPointerRoot, CurrentTime);
-    XSync(dpy_, False);
   }
+  // Without a window manager a click gives no focus. Under a Wayland compositor XTEST's clicks
+  // reach the X client but not the compositor, which is what gives the focus on a user's click:
+  // the test gives it as the compositor would.
+  XSetInputFocus(dpy_, w, RevertToPointerRoot, CurrentTime);
+  XSync(dpy_, False);
   return WaitFor([&] { return FocusOf() == w; }) && (!managed() || SettledFocus() == w);
 }
 

@@ -62,8 +62,6 @@ public:
   long PidOf(Window w) const; // _NET_WM_PID, or -1
   // A property of 32-bit items (CARDINAL, WINDOW, ...); empty when w has none.
   std::vector<long> Longs(Window w, const char *property) const;
-  // The pixel at a root position as 0xRRGGBB.
-  unsigned long Pixel(int x, int y) const;
   // A snapshot of a root rectangle; pixels read as 0xRRGGBB.
   struct Image {
     int x0, y0, w, h;
