@@ -418,16 +418,25 @@ XServer::Image XServer::Grab(int x, int y, int w, int h) const {
   return GrabWindow(DefaultRootWindow(dpy_), x, y, w, h);
 }
 
+// Fails, rather than throws, while the window is not viewable: being mapped, or being
+// reparented by a window manager, which unmaps it for a moment.
+static bool ReadWindow(Display *dpy, Window win, XServer::Image *img) {
+  XImage *xi = XGetImage(dpy, win, img->x0, img->y0, img->w, img->h, AllPlanes, ZPixmap);
+  if (!xi)
+    return false;
+  img->px.clear();
+  img->px.reserve(static_cast<size_t>(img->w) * img->h);
+  for (int j = 0; j < img->h; j++)
+    for (int i = 0; i < img->w; i++)
+      img->px.push_back(XGetPixel(xi, i, j) & 0xffffff);
+  XDestroyImage(xi);
+  return true;
+}
+
 XServer::Image XServer::GrabWindow(Window win, int x, int y, int w, int h) const {
   Image img{x, y, w, h, {}};
-  XImage *xi = XGetImage(dpy_, win, x, y, w, h, AllPlanes, ZPixmap);
-  if (!xi)
+  if (!ReadWindow(dpy_, win, &img))
     throw std::runtime_error("XGetImage failed");
-  img.px.reserve(static_cast<size_t>(w) * h);
-  for (int j = 0; j < h; j++)
-    for (int i = 0; i < w; i++)
-      img.px.push_back(XGetPixel(xi, i, j) & 0xffffff);
-  XDestroyImage(xi);
   return img;
 }
 
@@ -437,8 +446,9 @@ bool XServer::WaitPainted(Window w, int timeout_ms) const {
         Geometry g = GeometryOf(w);
         if (g.w <= 1)
           return false;
-        int gw = g.w < 100 ? g.w : 100, gh = g.h < 100 ? g.h : 100;
-        Image img = GrabWindow(w, 0, 0, gw, gh);
+        Image img{0, 0, g.w < 100 ? g.w : 100, g.h < 100 ? g.h : 100, {}};
+        if (!ReadWindow(dpy_, w, &img))
+          return false;
         size_t orange = 0;
         for (unsigned long p : img.px)
           orange += p == ORANGE;
