@@ -57,14 +57,14 @@ protected:
       x.SettledFocus();
     return w.empty() ? None : *std::max_element(w.begin(), w.end());
   }
-  // Whether distance 0 of a painted ruler lies at its left or top end (its 20 px mark there).
-  bool ZeroAtStart(Window w) {
-    EXPECT_TRUE(x.WaitPainted(w));
-    return x.GrabWindow(w, 0, 0, 1, 1).px[0] == BLACK;
-  }
-  // Waits until the painted ruler has its zero at the given end.
+  // Waits until the painted ruler has its zero at the given end: its 20 px mark, black, on its
+  // first pixel.
   ::testing::AssertionResult ZeroAt(Window w, bool start) {
-    if (WaitFor([&] { return ZeroAtStart(w) == start; }))
+    EXPECT_TRUE(x.WaitPainted(w));
+    if (WaitFor([&] {
+          XServer::Image first = x.GrabWindow(w, 0, 0, 1, 1);
+          return !first.px.empty() && (first.px[0] == BLACK) == start;
+        }))
       return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << "zero not at the " << (start ? "start" : "end");
   }

@@ -414,12 +414,6 @@ long XServer::PidOf(Window w) const {
   return pid.size() == 1 ? pid[0] : -1;
 }
 
-XServer::Image XServer::Grab(int x, int y, int w, int h) const {
-  return GrabWindow(DefaultRootWindow(dpy_), x, y, w, h);
-}
-
-// Fails, rather than throws, while the window is not viewable: being mapped, or being
-// reparented by a window manager, which unmaps it for a moment.
 static bool ReadWindow(Display *dpy, Window win, XServer::Image *img) {
   XImage *xi = XGetImage(dpy, win, img->x0, img->y0, img->w, img->h, AllPlanes, ZPixmap);
   if (!xi)
@@ -433,10 +427,16 @@ static bool ReadWindow(Display *dpy, Window win, XServer::Image *img) {
   return true;
 }
 
+XServer::Image XServer::Grab(int x, int y, int w, int h) const {
+  Image img{x, y, w, h, {}};
+  if (!ReadWindow(dpy_, DefaultRootWindow(dpy_), &img))
+    throw std::runtime_error("XGetImage failed");
+  return img;
+}
+
 XServer::Image XServer::GrabWindow(Window win, int x, int y, int w, int h) const {
   Image img{x, y, w, h, {}};
-  if (!ReadWindow(dpy_, win, &img))
-    throw std::runtime_error("XGetImage failed");
+  ReadWindow(dpy_, win, &img);
   return img;
 }
 
@@ -446,13 +446,11 @@ bool XServer::WaitPainted(Window w, int timeout_ms) const {
         Geometry g = GeometryOf(w);
         if (g.w <= 1)
           return false;
-        Image img{0, 0, g.w < 100 ? g.w : 100, g.h < 100 ? g.h : 100, {}};
-        if (!ReadWindow(dpy_, w, &img))
-          return false;
+        Image img = GrabWindow(w, 0, 0, g.w < 100 ? g.w : 100, g.h < 100 ? g.h : 100);
         size_t orange = 0;
         for (unsigned long p : img.px)
           orange += p == ORANGE;
-        return orange > img.px.size() / 2;
+        return !img.px.empty() && orange > img.px.size() / 2;
       },
       timeout_ms);
 }

@@ -69,7 +69,9 @@ public:
     unsigned long at(int x, int y) const { return px[(y - y0) * w + (x - x0)]; }
   };
   Image Grab(int x, int y, int w, int h) const;
-  // The window's own pixels, in its coordinates: what a compositor shows of it too.
+  // The window's own pixels, in its coordinates: what a compositor shows of it too. No pixels
+  // while the window is not viewable: being mapped, or for a moment while a window manager
+  // reparents it.
   Image GrabWindow(Window w, int x, int y, int width, int height) const;
   // Waits until the window's top-left pixel region shows ruler paint.
   bool WaitPainted(Window w, int timeout_ms = WAIT_MS) const;
