@@ -284,7 +284,6 @@ TEST_P(Close, ClosesOneRulerAndTheLastEndsTheProgramWithZero) {
   EXPECT_EQ(run->WaitExit(), 0);
 }
 
-
 TEST_F(Ruler, ClosedCopiesDoNotKeepTheProgramRunning) {
   x.MoveTo(600, 400);
   x.Key(XK_c);
@@ -322,7 +321,6 @@ TEST_P(Quit, QEndsEveryRulerWithStatusOne) {
   EXPECT_EQ(run->WaitExit(), 1);
   EXPECT_TRUE(x.WaitForWindows(0).empty());
 }
-
 
 // The mouse ------------------------------------------------------------------------------------
 
@@ -419,7 +417,6 @@ TEST_F(Ruler, UnboundButtonsAndKeysChangeNothing) {
 }
 
 // Under each desktop ----------------------------------------------------------------------------
-
 
 INSTANTIATE_TEST_SUITE_P(Desktops, OnDesktop, ::testing::ValuesIn(Desktops()),
                          [](const auto &info) { return NameOf(info.param); });

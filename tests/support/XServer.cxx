@@ -414,29 +414,23 @@ long XServer::PidOf(Window w) const {
   return pid.size() == 1 ? pid[0] : -1;
 }
 
-static bool ReadWindow(Display *dpy, Window win, XServer::Image *img) {
-  XImage *xi = XGetImage(dpy, win, img->x0, img->y0, img->w, img->h, AllPlanes, ZPixmap);
-  if (!xi)
-    return false;
-  img->px.clear();
-  img->px.reserve(static_cast<size_t>(img->w) * img->h);
-  for (int j = 0; j < img->h; j++)
-    for (int i = 0; i < img->w; i++)
-      img->px.push_back(XGetPixel(xi, i, j) & 0xffffff);
-  XDestroyImage(xi);
-  return true;
-}
-
 XServer::Image XServer::Grab(int x, int y, int w, int h) const {
-  Image img{x, y, w, h, {}};
-  if (!ReadWindow(dpy_, DefaultRootWindow(dpy_), &img))
+  Image img = GrabWindow(DefaultRootWindow(dpy_), x, y, w, h);
+  if (img.px.empty())
     throw std::runtime_error("XGetImage failed");
   return img;
 }
 
 XServer::Image XServer::GrabWindow(Window win, int x, int y, int w, int h) const {
   Image img{x, y, w, h, {}};
-  ReadWindow(dpy_, win, &img);
+  XImage *xi = XGetImage(dpy_, win, x, y, w, h, AllPlanes, ZPixmap);
+  if (!xi)
+    return img;
+  img.px.reserve(static_cast<size_t>(w) * h);
+  for (int j = 0; j < h; j++)
+    for (int i = 0; i < w; i++)
+      img.px.push_back(XGetPixel(xi, i, j) & 0xffffff);
+  XDestroyImage(xi);
   return img;
 }
 
