@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <csignal>
 #include <fcntl.h>
 #include <sys/socket.h>
 #include <sys/types.h>
@@ -62,7 +63,15 @@ void Fork() {
   int ends[2];
   // A socket rather than a pipe: send() can avoid SIGPIPE should the launching process be gone.
   bool handshake = socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) == 0;
+  // A launcher started with SIGCHLD ignored would find its child reaped by the kernel, its status
+  // gone: it waits with the default disposition, and the ruler process gets back the one it had.
+  struct sigaction wait_default = {}, inherited;
+  wait_default.sa_handler = SIG_DFL;
+  sigemptyset(&wait_default.sa_mask);
+  bool swapped = sigaction(SIGCHLD, &wait_default, &inherited) == 0;
   pid_t pid = fork();
+  if (pid <= 0 && swapped)
+    sigaction(SIGCHLD, &inherited, nullptr);
   if (pid > 0) {
     if (!handshake)
       exit(0);
@@ -74,10 +83,13 @@ void Fork() {
     while (n < 0 && errno == EINTR);
     if (n == 1)
       exit(0);
+    // the ruler process ended before its ruler was up: its status, or a failure if none is known
     int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    exit(WIFEXITED(status) ? WEXITSTATUS(status) : 1);
+    pid_t waited;
+    do
+      waited = waitpid(pid, &status, 0);
+    while (waited < 0 && errno == EINTR);
+    exit(waited == pid && WIFEXITED(status) ? WEXITSTATUS(status) : 1);
   }
   if (handshake) {
     close(ends[0]);

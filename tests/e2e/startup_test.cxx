@@ -4,6 +4,8 @@
 
 #include "XServer.h"
 
+#include <csignal>
+#include <fstream>
 #include <sstream>
 #include <unistd.h>
 
@@ -86,21 +88,36 @@ INSTANTIATE_TEST_SUITE_P(
                       std::vector<std::string>{"-"}, std::vector<std::string>{""},
                       std::vector<std::string>{"-display", ":99"}));
 
+// Started as daemons and some launchers start programs, with SIGCHLD ignored (timeout(1) would
+// reset it), so that the kernel reaps pixtape's children itself.
+const std::vector<std::string> IGNORING_SIGCHLD = {"bash", "-c",
+                                                   "trap '' CHLD; exec \"$0\" \"$@\""};
+
+static bool IgnoresSigchld(pid_t pid) {
+  std::ifstream in("/proc/" + std::to_string(pid) + "/status");
+  for (std::string line; std::getline(in, line);)
+    if (line.rfind("SigIgn:", 0) == 0)
+      return std::stoull(line.substr(7), nullptr, 16) >> (SIGCHLD - 1) & 1;
+  return false;
+}
+
 TEST(Detach, TheShellGetsZeroBackWhileTheRulerStaysUp) {
   XServer x;
-  PixtapeRun run(&x);
+  PixtapeRun run(&x, {}, nullptr, IGNORING_SIGCHLD);
   ASSERT_EQ(run.launcher_status(), 0);
   Window ruler = run.FirstRuler();
   ASSERT_NE(ruler, None);
   // `out=$(pixtape)` returns: the ruler process does not hold the launcher's stdout
   EXPECT_TRUE(run.WaitStdoutEnd());
   EXPECT_TRUE(run.Running());
+  EXPECT_TRUE(IgnoresSigchld(run.ruler_pid())) << "the ruler process changed what it inherited";
 }
 
 TEST(Detach, WithNoDisplayTheShellGetsAFailureAndTheToolkitsMessage) {
   PixtapeRun unset(nullptr);
   EXPECT_EQ(unset.launcher_status(), 1);
   EXPECT_NE(unset.Stderr(), "");
+  EXPECT_EQ(PixtapeRun(nullptr, {}, nullptr, IGNORING_SIGCHLD).launcher_status(), 1);
 
   ASSERT_NE(access("/tmp/.X11-unix/X9999", F_OK), 0) << "display :9999 exists";
   PixtapeRun unreachable(nullptr, {}, ":9999");
