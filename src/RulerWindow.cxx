@@ -48,18 +48,6 @@ void RulerWindow::SetOrientation(int horizontal, int x, int y) {
   redraw();
 }
 
-// FLTK's drawing functions, for painting a ruler on screen.
-class FltkPen : public RulerPen {
-public:
-  void Color(Fl_Color c) override { fl_color(c); }
-  void Rectf(int x, int y, int w, int h) override { fl_rectf(x, y, w, h); }
-  void Font(Fl_Font face, Fl_Fontsize size) override { fl_font(face, size); }
-  void Line(int x, int y, int x1, int y1) override { fl_line(x, y, x1, y1); }
-  double Width(const char *text) override { return fl_width(text); }
-  int Height() override { return fl_height(); }
-  void Text(const char *text, int x, int y) override { fl_draw(text, x, y); }
-};
-
 // What a ruler's picture depends on: two rulers that agree on these show the same pixels.
 struct Look {
   int w, h, horizontal, reversed;

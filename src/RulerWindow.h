@@ -4,6 +4,7 @@
 #define PIXTAPE_RULERWINDOW_H
 
 #include <FL/Fl_Double_Window.H>
+#include <FL/fl_draw.H>
 
 const int HORIZ_THICKNESS = 53;   // height of a horizontal ruler
 const int VERT_THICKNESS = 67;    // width of a vertical ruler
@@ -21,6 +22,18 @@ public:
   virtual double Width(const char *text) = 0;
   virtual int Height() = 0;
   virtual void Text(const char *text, int x, int y) = 0;
+};
+
+// FLTK's drawing functions, for painting a ruler on screen.
+class FltkPen : public RulerPen {
+public:
+  void Color(Fl_Color c) override { fl_color(c); }
+  void Rectf(int x, int y, int w, int h) override { fl_rectf(x, y, w, h); }
+  void Font(Fl_Font face, Fl_Fontsize size) override { fl_font(face, size); }
+  void Line(int x, int y, int x1, int y1) override { fl_line(x, y, x1, y1); }
+  double Width(const char *text) override { return fl_width(text); }
+  int Height() override { return fl_height(); }
+  void Text(const char *text, int x, int y) override { fl_draw(text, x, y); }
 };
 
 class RulerWindow : public Fl_Double_Window {

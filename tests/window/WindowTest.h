@@ -60,7 +60,7 @@ protected:
 #endif
   }
   // Lets FLTK paint the ruler and waits until the server shows it painted at its geometry.
-  XServer::Image Painted(RulerWindow *r) {
+  XServer::Image Painted(Fl_Window *r) {
     Window w = fl_xid(r);
     auto px = [](int units) { return static_cast<int>(units * Scale() + 0.5f); };
     Geometry want{px(r->x()), px(r->y()), px(r->w()), px(r->h())};

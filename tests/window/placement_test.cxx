@@ -68,6 +68,12 @@ TEST_F(Placement, TheFirstRulerIsShownWhereItAsksToBeWithoutAMove) {
   RulerWindow *r = rulers.back().get();
   EXPECT_EQ(OnScreen(r), (Geometry{0, 0, 1280, 53}));
   ASSERT_TRUE(server->WaitForWindows(1).size() == 1);
+  // What the event loop does next (FLTK answers the map and the first expose) is sent too; every
+  // request FLTK has made is carried out once its own round trip returns, and every event those
+  // caused is in this connection's queue once a round trip of this one returns.
+  Fl::check();
+  XSync(fl_display, False);
+  server->Sync();
   XEvent e;
   while (XCheckTypedEvent(dpy, ConfigureNotify, &e))
     ADD_FAILURE() << "moved or resized to " << e.xconfigure.width << "x" << e.xconfigure.height
