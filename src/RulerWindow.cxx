@@ -26,6 +26,8 @@ RulerWindow::RulerWindow(int W, int H, int horizontal, int reversed)
 
 // Show the new ruler at full length against the screen edge through the pointer.
 void RulerWindow::Construct(int horizontal, int reversed) {
+  static const bool watching = (Fl::add_system_handler(NoteBorder, nullptr), true);
+  (void)watching;
   end(); // a copy made later must not become a child of this ruler
   // Not resizable: FLTK then tells the window manager that the ruler's size is fixed, renewed at
   // every resize the program makes, so no manager maximizes, tiles or keeps a minimum on it.
@@ -42,10 +44,51 @@ void RulerWindow::Construct(int horizontal, int reversed) {
 void RulerWindow::SetOrientation(int horizontal, int x, int y) {
   this->horizontal = horizontal;
   if (horizontal)
-    resize(x == -1 ? 0 : x, y == -1 ? Fl::event_y_root() : y, horiz_len, HORIZ_THICKNESS);
+    Place(x == -1 ? 0 : x, y == -1 ? Fl::event_y_root() : y, horiz_len, HORIZ_THICKNESS);
   else
-    resize(x == -1 ? Fl::event_x_root() : x, y == -1 ? 0 : y, VERT_THICKNESS, vert_len);
+    Place(x == -1 ? Fl::event_x_root() : x, y == -1 ? 0 : y, VERT_THICKNESS, vert_len);
   redraw();
+}
+
+// Put the ruler's pixels at (X, Y). FLTK's x() and y() are where the window's interior is, but
+// resize() moves its outer corner: a window manager that borders the window itself (dwm, bspwm)
+// would otherwise shift every position by the border's width.
+void RulerWindow::Place(int X, int Y, int W, int H) {
+  placed_x = X;
+  placed_y = Y;
+  resize(X - x_border, Y - x_border, W, H);
+  x(X); // FLTK's record, until the server reports the move, stays the interior's
+  y(Y);
+}
+
+// A window manager gives the window an X border, or changes it, in its own time: a copy is
+// placed before it has one. A ruler the program has placed is placed again, so that its pixels
+// are where they were meant to be; the first one, until it is moved, stays where the window
+// manager put it.
+void RulerWindow::BorderIs(int width) {
+  if (width == x_border)
+    return;
+  x_border = width;
+  if (force_position())
+    Place(placed_x, placed_y, w(), h());
+}
+
+// Every configure event the server sends a ruler says what border the ruler has now; it reaches
+// here before FLTK updates x() and y() from it. Synthetic events from window managers are left
+// out: they are told what to put there.
+int RulerWindow::NoteBorder(void *event, void *) {
+  const XEvent *e = static_cast<const XEvent *>(event);
+  if (e->type != ConfigureNotify || e->xconfigure.send_event)
+    return 0;
+  if (RulerWindow *r = dynamic_cast<RulerWindow *>(fl_find(e->xconfigure.window))) {
+#if FL_API_VERSION >= 10400
+    const float scale = Fl::screen_scale(r->screen_num());
+#else
+    const float scale = 1;
+#endif
+    r->BorderIs(static_cast<int>(e->xconfigure.border_width / scale + 0.5f));
+  }
+  return 0;
 }
 
 // What a ruler's picture depends on: two rulers that agree on these show the same pixels.
@@ -192,7 +235,7 @@ int RulerWindow::handle(int event) {
 
 // Move the ruler so that the point grabbed at the left press is under the pointer.
 void RulerWindow::FollowPointer() {
-  resize(Fl::event_x_root() + G_drag_dx, Fl::event_y_root() + G_drag_dy, w(), h());
+  Place(Fl::event_x_root() + G_drag_dx, Fl::event_y_root() + G_drag_dy, w(), h());
   redraw();
 }
 
@@ -211,14 +254,14 @@ void RulerWindow::Bind(int key) {
     case FL_Left: // against an edge through the pointer; the arrow points at the zero
     case FL_Right:
       horizontal = 1;
-      resize(0, Fl::event_y_root(), horiz_len, HORIZ_THICKNESS);
+      Place(0, Fl::event_y_root(), horiz_len, HORIZ_THICKNESS);
       reversed = key == FL_Right;
       redraw();
       break;
     case FL_Up:
     case FL_Down:
       horizontal = 0;
-      resize(Fl::event_x_root(), 0, VERT_THICKNESS, vert_len);
+      Place(Fl::event_x_root(), 0, VERT_THICKNESS, vert_len);
       reversed = key == FL_Down;
       redraw();
       break;
@@ -272,9 +315,9 @@ void RulerWindow::LeftPress() {
 void RulerWindow::SetLength(int len) {
   if (horizontal) {
     horiz_len = len;
-    resize(x(), y(), len, HORIZ_THICKNESS);
+    Place(x(), y(), len, HORIZ_THICKNESS);
   } else {
     vert_len = len;
-    resize(x(), y(), VERT_THICKNESS, len);
+    Place(x(), y(), VERT_THICKNESS, len);
   }
 }

@@ -70,6 +70,13 @@ private:
   void LeftPress();
   void FollowPointer();
   void SetLength(int len);
+  void Place(int X, int Y, int W, int H);
+  void BorderIs(int width);
+  static int NoteBorder(void *event, void *);
+
+  int x_border = 0; // the X border a window manager has put around the window, in FLTK's units
+  int placed_x = 0; // where the program last put the ruler's pixels
+  int placed_y = 0;
 };
 
 #endif
