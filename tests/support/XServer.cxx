@@ -51,7 +51,8 @@ static int IgnoreXError(Display *, XErrorEvent *) {
 
 const std::vector<std::string> &Desktops() {
   static const std::vector<std::string> all = {
-      "", "openbox", "xfwm4", "kwin_x11", "i3", "marco", "metacity", "kwin_wayland", "mutter"};
+      "",         "openbox", "xfwm4",        "kwin_x11", "i3",  "marco",
+      "metacity", "muffin",  "kwin_wayland", "mutter",   "dwm", "bspwm"};
   return all;
 }
 
@@ -161,6 +162,14 @@ bool XServer::StartDesktop() {
     argv.insert(argv.end(), {"-c", dir_ + "/i3.conf"});
   } else if (desktop_ == "marco" || desktop_ == "metacity") {
     argv.insert(argv.end(), {"--no-composite", "--replace"});
+  } else if (desktop_ == "muffin") {
+    argv.push_back("--replace");
+  } else if (desktop_ == "dwm") {
+  } else if (desktop_ == "bspwm") {
+    // a border of its own around every window, wider than its default 1 px
+    std::ofstream(dir_ + "/bspwmrc") << "#!/bin/sh\nbspc config border_width 2\n";
+    chmod((dir_ + "/bspwmrc").c_str(), 0700);
+    argv.insert(argv.end(), {"-c", dir_ + "/bspwmrc"});
   } else if (desktop_ == "kwin_wayland") {
     // kwin runs the session's command with DISPLAY set to its Xwayland, and drops its output
     std::ofstream(dir_ + "/session")
@@ -388,6 +397,11 @@ Geometry XServer::GeometryOf(Window w) const {
   return {x, y, a.width, a.height};
 }
 
+int XServer::BorderOf(Window w) const {
+  XWindowAttributes a;
+  return XGetWindowAttributes(dpy_, w, &a) ? a.border_width : 0;
+}
+
 bool XServer::WaitForGeometry(Window w, const Geometry &g, int timeout_ms) const {
   return WaitFor([&] { return GeometryOf(w) == g; }, timeout_ms);
 }
@@ -484,8 +498,11 @@ void XServer::VisiblePoint(Window w, int *x, int *y) const {
   std::vector<Geometry> above;
   std::vector<Window> shown = Windows(); // bottom to top
   for (auto i = std::find(shown.begin(), shown.end(), w); i != shown.end(); ++i)
-    if (*i != w)
-      above.push_back(GeometryOf(*i));
+    if (*i != w) { // a click on a window's X border goes to that window too
+      Geometry a = GeometryOf(*i);
+      int b = BorderOf(*i);
+      above.push_back({a.x - b, a.y - b, a.w + 2 * b, a.h + 2 * b});
+    }
   *x = g.x + g.w / 2;
   *y = g.y + g.h / 2;
   for (int across : {g.h / 2, 6, g.h - 7})

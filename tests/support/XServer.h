@@ -58,6 +58,7 @@ public:
   std::vector<Window> WaitForWindows(size_t n, int timeout_ms = WAIT_MS) const;
   Geometry GeometryOf(Window w) const; // in root coordinates, whatever frame holds it
   Geometry FrameOf(Window w) const;    // of the window manager's frame around w, or w's
+  int BorderOf(Window w) const;        // the width of w's X border, outside its geometry
   bool WaitForGeometry(Window w, const Geometry &g, int timeout_ms = WAIT_MS) const;
   long PidOf(Window w) const; // _NET_WM_PID, or -1
   // A property of 32-bit items (CARDINAL, WINDOW, ...); empty when w has none.
