@@ -89,7 +89,9 @@ public:
   Window FocusOf() const; // the window that has the keyboard focus
   // Waits until the focus has stayed on one window for a quarter of a second, and returns it: a
   // window manager moves the focus in its own time after a window appears or a click, and a
-  // user's next key comes after it has.
+  // user's next key comes after it has. Nothing on the server says that a manager is done with
+  // the focus (_NET_ACTIVE_WINDOW follows the focus, it does not come after it), so a quiet
+  // period stands for that state.
   Window SettledFocus() const;
   // Maps an unused keycode to sym alone, so that sym arrives unshifted (a real '+', say).
   int SpareKeyCode(unsigned long sym) const;
