@@ -163,7 +163,8 @@ bool XServer::StartDesktop() {
   } else if (desktop_ == "marco" || desktop_ == "metacity") {
     argv.insert(argv.end(), {"--no-composite", "--replace"});
   } else if (desktop_ == "muffin") {
-    argv.push_back("--replace");
+    // muffin 6 asks the session for its display server when not told; there is no session here
+    argv.insert(argv.end(), {"--x11", "--replace"});
   } else if (desktop_ == "dwm") {
   } else if (desktop_ == "bspwm") {
     // a border of its own around every window, wider than its default 1 px
