@@ -166,6 +166,7 @@ bool XServer::StartDesktop() {
     // muffin 6 asks the session for its display server when not told; there is no session here
     argv.insert(argv.end(), {"--x11", "--replace"});
   } else if (desktop_ == "dwm") {
+    // as it comes: no options, no configuration file
   } else if (desktop_ == "bspwm") {
     // a border of its own around every window, wider than its default 1 px
     std::ofstream(dir_ + "/bspwmrc") << "#!/bin/sh\nbspc config border_width 2\n";
